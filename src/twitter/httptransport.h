@@ -1,0 +1,61 @@
+#ifndef HTTPTRANSPORT_H
+#define HTTPTRANSPORT_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The one way the plug-in talks HTTP. Every request gets
+//  - an idle transfer timeout ("timeout_ms") and an overall deadline, so a
+//    silent or dripping server cannot hold a request forever;
+//  - a cap on the reply body, enforced while it arrives;
+//  - TLS verification always on, with the optional extra CA certificates of
+//    "ca_certificates" trusted besides the system's;
+//  - the system proxy settings;
+//  - no redirects for signed requests (they would carry the Authorization
+//    header to whatever host the redirect names).
+// Requests share one QNetworkAccessManager (connection and TLS session reuse)
+// unless told otherwise. The caller connects the reply's finished() signal
+// itself and hands the reply to deleteLater() after handling it.
+class HttpTransport : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qint64 maxReplySize = 1024 * 1024;
+
+    explicit HttpTransport(QObject *parent = nullptr);
+    ~HttpTransport() override;
+
+    // GET or POST; a non-empty authorization becomes the Authorization header
+    // and makes the request a signed one. POST always carries the content type.
+    QNetworkReply *get(const QUrl &url, const QByteArray &contentType,
+                       const QByteArray &authorization = QByteArray());
+    QNetworkReply *post(const QUrl &url, const QByteArray &contentType, const QByteArray &body,
+                        const QByteArray &authorization = QByteArray());
+
+    // A fresh manager for every request instead of the shared one (for
+    // measuring what connection reuse buys).
+    void setManagerPerRequest(bool perRequest);
+    int timeoutMs() const;
+
+    // The reply's HTTP status when the reply arrived whole, otherwise 0
+    // (refused, timed out, cut short, over the size cap, TLS failure...).
+    static int answeredStatus(QNetworkReply *reply);
+    // Why a reply has no complete answer, in words for the user.
+    static QString failureReason(QNetworkReply *reply);
+    // The body received so far (at most maxReplySize bytes).
+    static QByteArray body(QNetworkReply *reply);
+
+private:
+    QNetworkReply *send(const QByteArray &verb, const QUrl &url, const QByteArray &contentType,
+                        const QByteArray &body, const QByteArray &authorization);
+
+    class Private;
+    Private *d;
+};
+
+#endif
