@@ -1,6 +1,13 @@
 #include "twitter/twittersettings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace TwitterSettings {
 
@@ -56,6 +63,21 @@ int timeoutMs()
 QString caCertificatesFile()
 {
     return value(caCertificatesKey).toString();
+}
+
+void restrictSettingsFile()
+{
+    const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                                   QString::fromLatin1(organisation),
+                                   QString::fromLatin1(application))
+                             .fileName();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600);
+        ::close(fd);
+    }
 }
 
 QUrl endpoint(const QUrl &base, const QString &path)

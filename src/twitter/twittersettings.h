@@ -36,6 +36,11 @@ int timeoutMs();
 // Optional PEM file with certificates trusted in addition to the system's.
 QString caCertificatesFile();
 
+// The store holds the access token and its secret: make sure its file
+// exists and is readable by its owner only before anything is written.
+// (QSettings creates it by the umask; its atomic saves keep the mode.)
+void restrictSettingsFile();
+
 // apiUrl(), webUrl() or shortenerUrl() followed by a path, e.g. "/1/statuses/update.xml".
 QUrl endpoint(const QUrl &base, const QString &path);
 

@@ -1,0 +1,443 @@
+#include "twitter/twitter_core.h"
+
+#include "platform/xmlguard.h"
+#include "twitter/httptransport.h"
+#include "twitter/tweet.h"
+#include "twitter/twittersettings.h"
+#include "twitter/urlshortener.h"
+#include "zpvlogging.h"
+
+#include <QDomDocument>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QUrlQuery>
+
+namespace {
+
+const QString accessTokenPath = QStringLiteral("/oauth/access_token");
+const QString userCheckPath = QStringLiteral("/1/users/show.xml");
+const QString statusUpdatePath = QStringLiteral("/1/statuses/update.xml");
+const QString statusFetchPath = QStringLiteral("/1/statuses/show/%1.xml");
+
+const QByteArray formContentType = QByteArrayLiteral("application/x-www-form-urlencoded");
+const QByteArray getContentType = QByteArrayLiteral("text");
+
+QString accessTokenUrl()
+{
+    return TwitterSettings::endpoint(TwitterSettings::apiUrl(), accessTokenPath)
+        .toString(QUrl::FullyEncoded);
+}
+
+QSettings twitterSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromLatin1(TwitterSettings::organisation),
+                     QString::fromLatin1(TwitterSettings::application));
+}
+
+QString saveStateKey()
+{
+    return QString::fromLatin1(TwitterSettings::group) + QStringLiteral("/save_state");
+}
+
+// Header values that must never reach a log.
+bool isSecretHeader(const QByteArray &name)
+{
+    return name.compare("Set-Cookie", Qt::CaseInsensitive) == 0
+        || name.compare("Authorization", Qt::CaseInsensitive) == 0
+        || name.compare("Cookie", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+Twitter_core::Twitter_core(QObject *parent, unsigned long flags)
+    : ITwitter_core(parent, 0)
+    , user(nullptr)
+    , signature(QStringLiteral("POST"), Signature::defaultConsumerKey(),
+                Signature::defaultConsumerSecret(), accessTokenUrl())
+    , transport(new HttpTransport(this))
+{
+    Q_UNUSED(flags)
+    shortener = new UrlShortener(this);
+    connect(shortener, &UrlShortener::shortenResult, this, &Twitter_core::onShortenResult,
+            Qt::QueuedConnection);
+    saveState = twitterSettings().value(saveStateKey(), false).toBool();
+}
+
+Twitter_core::~Twitter_core()
+{
+    if (!saveState)
+        logOut(0);
+    TwitterSettings::restrictSettingsFile();
+    twitterSettings().setValue(saveStateKey(), saveState);
+}
+
+bool Twitter_core::logIn(const QString &userName, const QString &password, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    signature.clear();
+    signature.initDefaults();
+    signature.x_auth_username = userName;
+    signature.x_auth_password = password;
+    signature.addParam(QStringLiteral("x_auth_mode"), QStringLiteral("client_auth"));
+    signature.addParam(QStringLiteral("x_auth_password"), password);
+    signature.addParam(QStringLiteral("x_auth_username"), userName);
+    signature.urlString = accessTokenUrl();
+    signature.x_auth_mode = QStringLiteral("client_auth");
+    if (!signature.createSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createSignature");
+        return false;
+    }
+    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    return true;
+}
+
+bool Twitter_core::logIn_old(const QString &userName, const QString &password, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    signature.urlString = accessTokenUrl();
+    signature.x_auth_mode = QStringLiteral("client_auth");
+    signature.x_auth_username = userName;
+    signature.x_auth_password = password;
+    signature.postBody = QStringLiteral("x_auth_mode=client_auth")
+        + QStringLiteral("&x_auth_password=") + QString::fromLatin1(QUrl::toPercentEncoding(password))
+        + QStringLiteral("&x_auth_username=") + QString::fromLatin1(QUrl::toPercentEncoding(userName));
+    if (!signature.createLoginSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createLoginSignature");
+        return false;
+    }
+    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    return true;
+}
+
+bool Twitter_core::logOut(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    signature.clear();
+    signature.saveCredentials();
+    user.clear();
+    saveState = false;
+    return true;
+}
+
+bool Twitter_core::haveAccessToken(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    Signature stored;
+    stored.loadCredentials();
+    return !stored.oauth_token.isEmpty();
+}
+
+void Twitter_core::setSaveState(bool save)
+{
+    saveState = save;
+}
+
+bool Twitter_core::getSaveState()
+{
+    return saveState;
+}
+
+QString Twitter_core::getErrorText() const
+{
+    return errorText;
+}
+
+void Twitter_core::setManagerPerRequest(bool perRequest)
+{
+    transport->setManagerPerRequest(perRequest);
+    shortener->setManagerPerRequest(perRequest);
+}
+
+QNetworkReply *Twitter_core::send(const Signature &signer, const QUrl &url,
+                                  void (Twitter_core::*slot)(QNetworkReply *))
+{
+    const QByteArray authorization = signer.authorizationHeader.toLatin1();
+    QNetworkReply *reply = signer.http_method == QLatin1String("GET")
+        ? transport->get(url, getContentType, authorization)
+        : transport->post(url, formContentType, signer.postBody.toLatin1(), authorization);
+    // Handled in a later turn of the event loop, never inside the call that sent it.
+    connect(reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
+            Qt::QueuedConnection);
+    return reply;
+}
+
+int Twitter_core::takeStatus(QNetworkReply *reply)
+{
+    const int status = HttpTransport::answeredStatus(reply);
+    httpStatus = status;
+    if (status == 0)
+        errorText = HttpTransport::failureReason(reply);
+    return status;
+}
+
+QByteArray Twitter_core::readBody(QNetworkReply *reply)
+{
+    return HttpTransport::body(reply);
+}
+
+void Twitter_core::loginFinished(QNetworkReply *reply)
+{
+    switch (takeStatus(reply)) {
+    case 200: {
+        const bool ok = processLoginResponse(reply);
+        Q_EMIT loginResult(ok, 0);
+        break;
+    }
+    case 401:
+        processErrorResponse(reply);
+        Q_EMIT loginResult(false, 1);
+        break;
+    case 0:
+        Q_EMIT loginResult(false, 2);
+        break;
+    default:
+        processErrorResponse(reply);
+        Q_EMIT loginResult(false, 0);
+        break;
+    }
+    reply->deleteLater();
+}
+
+bool Twitter_core::processLoginResponse(QNetworkReply *reply)
+{
+    const QString text = QString::fromUtf8(readBody(reply));
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+        return false;
+    }
+    const bool ok = signature.consumeLoginResponse(text);
+    if (!ok) {
+        // A partly read token could never be confirmed; keep whatever was
+        // stored before instead.
+        errorText = tr("The sign-in reply of the server could not be read.");
+        signature.oauth_token.clear();
+        signature.oauth_token_secret.clear();
+        signature.user_id.clear();
+        signature.screen_name.clear();
+        return false;
+    }
+    signature.saveCredentials();
+    return true;
+}
+
+void Twitter_core::processErrorResponse(QNetworkReply *reply)
+{
+    const QString text = QString::fromUtf8(readBody(reply));
+    QDomDocument doc(QStringLiteral("error_msg"));
+    if (setGuardedContent(doc, text)) {
+        errorText = doc.documentElement().firstChildElement(QStringLiteral("error")).text();
+    } else if (!text.contains(QLatin1String("<html>")) && !text.contains(QLatin1String("<HTML>"))) {
+        errorText = text;
+    }
+
+    qCDebug(lcTwitter, "------ headers -----");
+    const auto headers = reply->rawHeaderPairs();
+    for (const auto &header : headers) {
+        qCDebug(lcTwitter, "%s: %s", header.first.constData(),
+                isSecretHeader(header.first) ? "(hidden)" : header.second.constData());
+    }
+}
+
+bool Twitter_core::startSignedRequest(Signature &signer)
+{
+    signer.loadCredentials();
+    if (!signer.tokenValidate())
+        return false;
+    signer.newNonce();
+    signer.newTimestamp();
+    signer.clearParams();
+    signer.setupOAuthParams();
+    return true;
+}
+
+bool Twitter_core::isLoggedIn(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    Signature signer;
+    if (!startSignedRequest(signer)) {
+        qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - no credentials");
+        return false;
+    }
+    // A GET is signed with its query parameters and without the query in the URL.
+    QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), userCheckPath);
+    signer.http_method = QStringLiteral("GET");
+    signer.urlString = url.toString(QUrl::FullyEncoded);
+    signer.addSignatureParam(QStringLiteral("user_id"), signer.user_id);
+    if (!signer.createSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - failed to createSignature");
+        return false;
+    }
+    url.setQuery(QStringLiteral("user_id=")
+                 + QString::fromLatin1(QUrl::toPercentEncoding(signer.user_id)));
+    send(signer, url, &Twitter_core::isLoggedInFinished);
+    return true;
+}
+
+void Twitter_core::isLoggedInFinished(QNetworkReply *reply)
+{
+    if (takeStatus(reply) != 200) {
+        if (httpStatus.toInt() != 0)
+            processErrorResponse(reply);
+        Q_EMIT isLoggedInResult(false, 0);
+    } else {
+        Q_EMIT isLoggedInResult(processIsLoggedInResponse(reply), 0);
+    }
+    reply->deleteLater();
+}
+
+bool Twitter_core::processIsLoggedInResponse(QNetworkReply *reply)
+{
+    const QString text = QString::fromUtf8(readBody(reply));
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+        return false;
+    }
+    return user.fromText(text);
+}
+
+bool Twitter_core::doTweet(const QString &text, unsigned long flags)
+{
+    return doTweetNew(text, flags);
+}
+
+bool Twitter_core::doTweetNew(const QString &text, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - empty tweet");
+        return false;
+    }
+    Signature signer;
+    if (!startSignedRequest(signer)) {
+        qCCritical(lcTwitter, "Twitter_core::doTweet() - no credentials");
+        return false;
+    }
+    signer.addParam(QStringLiteral("status"), text);
+    const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), statusUpdatePath);
+    signer.urlString = url.toString(QUrl::FullyEncoded);
+    if (!signer.createSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::doTweet() - failed to createBasicSignature");
+        return false;
+    }
+    send(signer, url, &Twitter_core::tweetFinished);
+    return true;
+}
+
+bool Twitter_core::doTweetOld(const QString &text, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - empty tweet");
+        return false;
+    }
+    Signature signer;
+    if (!startSignedRequest(signer)) {
+        qCCritical(lcTwitter, "Twitter_core::doTweet() - no credentials");
+        return false;
+    }
+    signer.addParam(QStringLiteral("status"), text);
+    const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), statusUpdatePath);
+    signer.urlString = url.toString(QUrl::FullyEncoded);
+    if (!signer.createBasicSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::doTweet() - failed to createBasicSignature");
+        return false;
+    }
+    signer.postBody = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
+    send(signer, url, &Twitter_core::tweetFinished);
+    return true;
+}
+
+void Twitter_core::tweetFinished(QNetworkReply *reply)
+{
+    if (takeStatus(reply) != 200) {
+        if (httpStatus.toInt() != 0)
+            processErrorResponse(reply);
+        Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
+    } else {
+        Tweet tweet(nullptr);
+        const bool ok = processTweetResponse(reply, tweet);
+        Q_EMIT tweetResult(ok, tweet.text, tweet.id, tweet.user.id, 0);
+    }
+    reply->deleteLater();
+}
+
+bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet)
+{
+    const QString text = QString::fromUtf8(readBody(reply));
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::processTweetResponse() - no return text");
+        return false;
+    }
+    tweet.consumeTweetResponse(text);
+    return true;
+}
+
+bool Twitter_core::getTweet(const QString &id, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    Signature signer;
+    if (!startSignedRequest(signer)) {
+        qCCritical(lcTwitter, "Twitter_core::getTweet() - no credentials");
+        return false;
+    }
+    const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), statusFetchPath.arg(id));
+    signer.http_method = QStringLiteral("GET");
+    signer.urlString = url.toString(QUrl::FullyEncoded | QUrl::RemoveQuery);
+    if (!signer.createSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::getTweet() - failed to createSignature");
+        return false;
+    }
+    send(signer, url, &Twitter_core::getTweetFinished);
+    return true;
+}
+
+void Twitter_core::getTweetFinished(QNetworkReply *reply)
+{
+    if (takeStatus(reply) != 200) {
+        if (httpStatus.toInt() != 0)
+            processErrorResponse(reply);
+        Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
+    } else {
+        Tweet tweet(nullptr);
+        const bool ok = processGetTweetResponse(reply, tweet);
+        Q_EMIT getTweetResult(ok, tweet.text, tweet.id, tweet.user.id, 0);
+    }
+    reply->deleteLater();
+}
+
+bool Twitter_core::processGetTweetResponse(QNetworkReply *reply, Tweet &tweet)
+{
+    const QString text = QString::fromUtf8(readBody(reply));
+    if (text.isEmpty()) {
+        qCCritical(lcTwitter, "Twitter_core::processGetTweetResponse() - no return text");
+        return false;
+    }
+    tweet.consumeTweetResponse(text);
+    return true;
+}
+
+bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)
+{
+    Q_UNUSED(appId)
+    Q_UNUSED(flags)
+    // The link comes from the media file's badge record; until that store is
+    // part of the library no file has one.
+    qCCritical(lcTwitter, "Twitter_core::getShortUrl() - failed to initialize badger for path: %s",
+               qUtf8Printable(path));
+    return false;
+}
+
+void Twitter_core::onShortenResult(bool status, QString origUrl, QString shortUrl,
+                                   unsigned long flags)
+{
+    if (status)
+        shortUrlCache.insert(origUrl, shortUrl);
+    Q_EMIT getShortUrlResult(status, pendingShortPath, origUrl, shortUrl, flags);
+}
+
+ITwitter_core *GetTestObject(QObject *parent, void *unused, unsigned long flags)
+{
+    Q_UNUSED(unused)
+    return new Twitter_core(parent, flags);
+}

@@ -1,0 +1,97 @@
+#ifndef TWITTER_CORE_H
+#define TWITTER_CORE_H
+
+#include "zpvtwitter_export.h"
+
+#include "twitter/itwitter_core.h"
+#include "twitter/signature.h"
+#include "twitter/user.h"
+
+#include <QMap>
+#include <QVariant>
+
+class HttpTransport;
+class QNetworkReply;
+class Tweet;
+class UrlShortener;
+
+// The Twitter client: xAuth sign-in, the signed user check, status update and
+// status fetch, short links, and the signer's known-answer self-tests.
+// Endpoints come from the settings group "Twitter" ("api_url", "web_url",
+// "ca_certificates", "timeout_ms"). All requests of one client share one
+// connection pool; replies are handled in later turns of the event loop, in
+// the order they finish.
+class ZPVTWITTER_EXPORT Twitter_core : public ITwitter_core
+{
+    Q_OBJECT
+public:
+    Twitter_core(QObject *parent, unsigned long flags);
+    // Signs out unless the save state is on, then stores the save state.
+    ~Twitter_core() override;
+
+    bool logIn(const QString &userName, const QString &password, unsigned long flags) override;
+    bool isLoggedIn(unsigned long flags) override;
+    bool logOut(unsigned long flags) override;
+    bool doTweet(const QString &text, unsigned long flags) override;
+    bool getTweet(const QString &id, unsigned long flags) override;
+    bool haveAccessToken(unsigned long flags) override;
+    void setSaveState(bool save) override;
+    bool getSaveState() override;
+    bool getShortUrl(const QString &path, const QString &appId, unsigned long flags) override;
+    bool signatureTest(unsigned long flags) override;
+    bool signatureTweetTest(unsigned long flags) override;
+
+    QString getErrorText() const;
+
+    // For measurements: a fresh connection for every request instead of the
+    // shared pool.
+    void setManagerPerRequest(bool perRequest);
+
+    User user;
+
+protected:
+    virtual bool signatureTest1(unsigned long flags);
+    virtual bool signatureTest2(unsigned long flags);
+    virtual bool doTweetOld(const QString &text, unsigned long flags);
+    virtual bool doTweetNew(const QString &text, unsigned long flags);
+
+    bool logIn_old(const QString &userName, const QString &password, unsigned long flags);
+    bool processLoginResponse(QNetworkReply *reply);
+    bool processIsLoggedInResponse(QNetworkReply *reply);
+    bool processTweetResponse(QNetworkReply *reply, Tweet &tweet);
+    bool processGetTweetResponse(QNetworkReply *reply, Tweet &tweet);
+    void processErrorResponse(QNetworkReply *reply);
+
+    Signature signature;
+    QVariant httpStatus;
+    bool saveState = false;
+    UrlShortener *shortener = nullptr;
+    QString pendingShortPath;
+    QMap<QString, QString> shortUrlCache;
+    QString errorText;
+
+private Q_SLOTS:
+    void loginFinished(QNetworkReply *reply);
+    void isLoggedInFinished(QNetworkReply *reply);
+    void tweetFinished(QNetworkReply *reply);
+    void getTweetFinished(QNetworkReply *reply);
+    void onShortenResult(bool status, QString origUrl, QString shortUrl, unsigned long flags);
+
+private:
+    // Prepares a fresh signer for a token-signed request: false when no
+    // complete access token is stored.
+    bool startSignedRequest(Signature &signer);
+    QNetworkReply *send(const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *));
+    // Reads the status of a finished reply into httpStatus; when there was no
+    // complete answer, errorText becomes the network's own reason.
+    int takeStatus(QNetworkReply *reply);
+    QByteArray readBody(QNetworkReply *reply);
+
+    HttpTransport *transport = nullptr;
+};
+
+// Factory for hosts that load the library by name.
+extern "C" ZPVTWITTER_EXPORT ITwitter_core *GetTestObject(QObject *parent, void *unused,
+                                                           unsigned long flags);
+
+#endif
