@@ -107,14 +107,16 @@ ServiceReply ApiRoutes::accessToken(const IncomingRequest &request) const
 
 ServiceReply ApiRoutes::showUser(const IncomingRequest &request) const
 {
-    OAuthVerifier::Outcome outcome;
-    if (auto refused = authenticate(m_context, request, &outcome))
-        return *refused;
     const auto idText = formValue(request.query, "user_id");
     qint64 id = 0;
     if (!idText)
         return ServiceReply::error(400, request.path, QStringLiteral("Missing user_id"));
-    const auto user = parseId(*idText, &id) ? m_context.store->user(id) : std::nullopt;
+    if (!parseId(*idText, &id))
+        return ServiceReply::error(400, request.path, QStringLiteral("Invalid user_id"));
+    OAuthVerifier::Outcome outcome;
+    if (auto refused = authenticate(m_context, request, &outcome))
+        return *refused;
+    const auto user = m_context.store->user(id);
     if (!user)
         return ServiceReply::error(404, request.path, QStringLiteral("User not found"));
     return ServiceReply::xml(userDocument(*user, m_context.baseUrl));
@@ -122,15 +124,16 @@ ServiceReply ApiRoutes::showUser(const IncomingRequest &request) const
 
 ServiceReply ApiRoutes::updateStatus(const IncomingRequest &request) const
 {
+    // Undecodable text is refused before anything else looks at it.
+    const auto raw = formValue(request.form, "status");
+    const auto decoded = strictUtf8(raw.value_or(QByteArray()));
+    if (!decoded)
+        return ServiceReply::error(400, request.path, QStringLiteral("Status is not valid UTF-8."));
     OAuthVerifier::Outcome outcome;
     if (auto refused = authenticate(m_context, request, &outcome))
         return *refused;
-    const auto raw = formValue(request.form, "status");
     if (!raw)
         return ServiceReply::error(403, request.path, QStringLiteral("Missing status."));
-    const auto decoded = strictUtf8(*raw);
-    if (!decoded)
-        return ServiceReply::error(400, request.path, QStringLiteral("Status is not valid UTF-8."));
     const QString text = decoded->trimmed();
     if (hasForbiddenControl(text))
         return ServiceReply::error(
