@@ -1,0 +1,29 @@
+#ifndef LINKROUTES_H
+#define LINKROUTES_H
+
+#include "incomingrequest.h"
+#include "servicecontext.h"
+#include "servicereply.h"
+
+#include <optional>
+
+// Short links, video uploads and the files served back.
+class LinkRoutes
+{
+public:
+    static constexpr qint64 MaxUploadSize = qint64(2) * 1024 * 1024 * 1024;
+
+    explicit LinkRoutes(const ServiceContext &context);
+
+    std::optional<ServiceReply> handle(const IncomingRequest &request) const;
+
+private:
+    ServiceReply shorten(const IncomingRequest &request) const;
+    ServiceReply expand(const IncomingRequest &request, const QString &code) const;
+    ServiceReply upload(const IncomingRequest &request) const;
+    ServiceReply video(const IncomingRequest &request, const QString &id) const;
+
+    const ServiceContext &m_context;
+};
+
+#endif

@@ -1,0 +1,31 @@
+#ifndef SERVICEOPTIONS_H
+#define SERVICEOPTIONS_H
+
+#include <QHostAddress>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// How one run of the service is set up, from its command line.
+class ServiceOptions
+{
+public:
+    QHostAddress address = QHostAddress(QHostAddress::LocalHost);
+    quint16 port = 0;
+    QString dataDir; // empty: a temporary folder removed at exit
+    QList<QPair<QString, QString>> users; // name, password
+    QList<QPair<QString, QString>> consumers; // key, secret
+    QString tlsCertificate;
+    QString tlsKey;
+    bool helpRequested = false;
+    QString helpText;
+
+    // Fills the options from the arguments (program name first). On failure
+    // returns false and puts the reason into error.
+    bool parse(const QStringList &arguments, QString *error);
+
+    static QPair<QString, QString> defaultConsumer();
+};
+
+#endif

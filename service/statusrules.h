@@ -1,0 +1,13 @@
+#ifndef STATUSRULES_H
+#define STATUSRULES_H
+
+#include <QString>
+
+// Longest status text, in the weighted length of statusLength().
+constexpr int MaxStatusLength = 280;
+
+// Length as the public service counts it: Unicode code points, each http or
+// https link counted as a fixed 23 whatever its real length.
+int statusLength(const QString &text);
+
+#endif
