@@ -122,6 +122,18 @@ QByteArray baseString(const Signature &s, const QByteArray &paramText)
     return base;
 }
 
+// The older request forms list their parameters by hand; these lead both.
+QByteArray leadingOAuthParams(const Signature &s)
+{
+    QByteArray params;
+    params.reserve(512);
+    appendParam(params, u"oauth_consumer_key", s.oauth_consumer_key);
+    appendParam(params, u"oauth_nonce", s.oauth_nonce);
+    appendParam(params, u"oauth_signature_method", u"HMAC-SHA1");
+    appendParam(params, u"oauth_timestamp", s.oauth_timestamp);
+    return params;
+}
+
 void appendHeaderPart(QByteArray &header, const char *name, QStringView value)
 {
     if (header.size() > 6)
@@ -177,7 +189,9 @@ QString printable(const QString &field, const QString &expectedName)
     if (expectedName != QLatin1String("oauth_token_secret"))
         return field;
     const qsizetype eq = field.indexOf(u'=');
-    return eq < 0 ? QStringLiteral("***") : field.left(eq + 1) + QLatin1String("***");
+    if (eq < 0)
+        return field.isEmpty() ? field : QStringLiteral("***");
+    return field.left(eq + 1) + QLatin1String("***");
 }
 
 template<typename F>
@@ -309,11 +323,7 @@ bool Signature::createBasicSignature(unsigned long flags)
         qCCritical(lcTwitter, "Signature::createBasicSignature() - user has no access token");
         return false;
     }
-    QByteArray params;
-    appendParam(params, u"oauth_consumer_key", oauth_consumer_key);
-    appendParam(params, u"oauth_nonce", oauth_nonce);
-    appendParam(params, u"oauth_signature_method", u"HMAC-SHA1");
-    appendParam(params, u"oauth_timestamp", oauth_timestamp);
+    QByteArray params = leadingOAuthParams(*this);
     appendParam(params, u"oauth_token", oauth_token);
     appendParam(params, u"oauth_version", u"1.0");
     appendParam(params, u"status", u"Test tweet 1");
@@ -328,11 +338,7 @@ bool Signature::createLoginSignature(unsigned long flags)
         qCCritical(lcTwitter, "Signature::createLoginSignature() - failed to basicValidate");
         return false;
     }
-    QByteArray params;
-    appendParam(params, u"oauth_consumer_key", oauth_consumer_key);
-    appendParam(params, u"oauth_nonce", oauth_nonce);
-    appendParam(params, u"oauth_signature_method", u"HMAC-SHA1");
-    appendParam(params, u"oauth_timestamp", oauth_timestamp);
+    QByteArray params = leadingOAuthParams(*this);
     appendParam(params, u"oauth_version", u"1.0");
     appendParam(params, u"x_auth_mode", u"client_auth");
     appendParam(params, u"x_auth_password", x_auth_password);

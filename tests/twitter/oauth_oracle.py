@@ -3,9 +3,9 @@
 
 Reads a JSON list of requests on stdin, each
   {"method": M, "url": U, "params": [[name, value], ...],
-   "consumer_secret": C, "token_secret": T}
+   "consumer_secret": C, "token_secret": T, "body_params": [...]}
 with the parameters decoded, and writes a JSON list of
-  {"base": base string, "signature": Base64 signature}
+  {"base": base string, "signature": Base64 signature, "body": form body}
 in the same order. Only python3-oauthlib does the work, so the answers are
 independent of the plug-in's signer.
 """
@@ -22,8 +22,12 @@ def sign(request):
         oauth.base_string_uri(request["url"]),
         oauth.normalize_parameters(params),
     )
+    body = oauth.normalize_parameters(
+        [(name, value) for name, value in request.get("body_params", [])]
+    )
     return {
         "base": base,
+        "body": body,
         "signature": oauth.sign_hmac_sha1(
             base, request["consumer_secret"], request["token_secret"]
         ),
