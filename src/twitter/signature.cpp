@@ -11,6 +11,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -18,107 +19,230 @@ constexpr char nonceAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij
 constexpr int nonceLength = 45;
 constexpr char hexDigits[] = "0123456789ABCDEF";
 
+constexpr std::array<bool, 256> makeUnreservedTable()
+{
+    std::array<bool, 256> table {};
+    for (int c = 0; c < 256; ++c) {
+        table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_' || c == '~';
+    }
+    return table;
+}
+constexpr std::array<bool, 256> unreservedTable = makeUnreservedTable();
+
 inline bool isUnreserved(uchar c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-        || c == '.' || c == '_' || c == '~';
+    return unreservedTable[c];
 }
 
-void appendEncodedBytes(QByteArray &out, const char *data, qsizetype size)
+// Writers below fill a buffer sized in advance for the worst case, then the
+// caller truncates it: signing is mostly string building, and per-character
+// appends with their capacity checks would cost more than the HMAC itself.
+// Worst case per UTF-16 unit: 3 UTF-8 bytes, each "%25XX" when encoded twice.
+constexpr qsizetype worstEncodedSize = 15;
+
+// Twice: the byte as it stands inside the base string, where the
+// parameter text is encoded a second time as a whole.
+template<bool Twice>
+inline char *writeEncodedByte(char *dst, uchar c)
 {
-    for (qsizetype i = 0; i < size; ++i) {
-        const uchar c = uchar(data[i]);
-        if (isUnreserved(c)) {
-            out.append(char(c));
-        } else {
-            const char escaped[3] = { '%', hexDigits[c >> 4], hexDigits[c & 0xF] };
-            out.append(escaped, 3);
-        }
+    if (isUnreserved(c)) {
+        *dst++ = char(c);
+        return dst;
     }
+    *dst++ = '%';
+    if (Twice) {
+        *dst++ = '2';
+        *dst++ = '5';
+    }
+    *dst++ = hexDigits[c >> 4];
+    *dst++ = hexDigits[c & 0xF];
+    return dst;
 }
 
-// Same bytes as QUrl::toPercentEncoding(text); the ASCII path skips the
-// UTF-8 copy, which is most of the signing time for short values.
-void appendEncoded(QByteArray &out, QStringView text)
+char *writeEncodedBytes(char *dst, const char *data, qsizetype size)
 {
-    const char16_t *begin = text.utf16();
-    const char16_t *end = begin + text.size();
-    if (std::any_of(begin, end, [](char16_t c) { return c >= 0x80; })) {
-        out.append(QUrl::toPercentEncoding(text.toString()));
-        return;
-    }
-    for (const char16_t *p = begin; p != end; ++p) {
-        const uchar c = uchar(*p);
-        if (isUnreserved(c)) {
-            out.append(char(c));
-        } else {
-            const char escaped[3] = { '%', hexDigits[c >> 4], hexDigits[c & 0xF] };
-            out.append(escaped, 3);
-        }
-    }
+    for (qsizetype i = 0; i < size; ++i)
+        dst = writeEncodedByte<false>(dst, uchar(data[i]));
+    return dst;
 }
+
+inline bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Same bytes as QUrl::toPercentEncoding(text) (encoded again when Twice);
+// only the ASCII path is our own.
+template<bool Twice = false>
+char *writeEncoded(char *dst, QStringView text)
+{
+    if (!isAscii(text)) {
+        const QByteArray once = QUrl::toPercentEncoding(text.toString());
+        if (Twice)
+            return writeEncodedBytes(dst, once.constData(), once.size());
+        return std::copy(once.cbegin(), once.cend(), dst);
+    }
+    for (QChar c : text)
+        dst = writeEncodedByte<Twice>(dst, uchar(c.unicode()));
+    return dst;
+}
+
+// The text as UTF-8, unencoded.
+char *writeText(char *dst, QStringView text)
+{
+    if (!isAscii(text)) {
+        const QByteArray utf8 = text.toUtf8();
+        return std::copy(utf8.cbegin(), utf8.cend(), dst);
+    }
+    for (QChar c : text)
+        *dst++ = char(c.unicode());
+    return dst;
+}
+
+char *writeLiteral(char *dst, QLatin1String text)
+{
+    return std::copy(text.begin(), text.end(), dst);
+}
+
+// Grows out by room bytes and hands back where to write; finish() trims.
+class Appender
+{
+public:
+    Appender(QByteArray &out, qsizetype room)
+        : m_out(out)
+        , m_start(out.size())
+    {
+        out.resize(m_start + room);
+        pos = out.data() + m_start;
+    }
+    void finish() { m_out.truncate(pos - m_out.data()); }
+
+    char *pos;
+
+private:
+    QByteArray &m_out;
+    qsizetype m_start;
+};
 
 QByteArray encoded(QStringView text)
 {
     QByteArray out;
-    out.reserve(text.size() * 3);
-    appendEncoded(out, text);
+    Appender a(out, text.size() * worstEncodedSize);
+    a.pos = writeEncoded(a.pos, text);
+    a.finish();
     return out;
 }
 
 // Adds encode(key)=encode(value), preceded by "&" unless text is empty.
 void appendParam(QByteArray &text, QStringView key, QStringView value)
 {
-    if (!text.isEmpty())
-        text.append('&');
-    appendEncoded(text, key);
-    text.append('=');
-    appendEncoded(text, value);
+    const bool first = text.isEmpty();
+    Appender a(text, (key.size() + value.size()) * worstEncodedSize + 2);
+    if (!first)
+        *a.pos++ = '&';
+    a.pos = writeEncoded(a.pos, key);
+    *a.pos++ = '=';
+    a.pos = writeEncoded(a.pos, value);
+    a.finish();
 }
 
-// Pairs sorted by their encoded names, as servers rebuild them; for the
-// unreserved names every request uses this is also the map's own order.
-QByteArray normalizedParams(const QMap<QString, QString> &params)
+bool isPlainName(QStringView key)
 {
-    struct Pair
-    {
-        QByteArray key;
-        const QString *value;
-    };
-    QVarLengthArray<Pair, 16> pairs;
-    qsizetype size = 0;
-    bool sorted = true;
-    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+    return std::all_of(key.begin(), key.end(),
+        [](QChar c) { return c.unicode() < 0x80 && isUnreserved(uchar(c.unicode())); });
+}
+
+qsizetype paramsRoom(const QMap<QString, QString> &params)
+{
+    qsizetype room = 0;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        room += (it.key().size() + it.value().size()) * worstEncodedSize + 6;
+    return room;
+}
+
+inline char *writeKey(char *dst, bool twice, QByteArrayView encodedKey)
+{
+    return twice ? writeEncodedBytes(dst, encodedKey.data(), encodedKey.size())
+                 : std::copy(encodedKey.begin(), encodedKey.end(), dst);
+}
+
+// A plain name reads the same encoded once or twice.
+inline char *writeKey(char *dst, bool, QStringView plainKey)
+{
+    for (QChar c : plainKey)
+        *dst++ = char(c.unicode());
+    return dst;
+}
+
+template<bool Twice, typename Key>
+char *writePair(char *dst, bool first, Key key, QStringView value)
+{
+    if (!first)
+        dst = writeLiteral(dst, Twice ? QLatin1String("%26") : QLatin1String("&"));
+    dst = writeKey(dst, Twice, key);
+    dst = writeLiteral(dst, Twice ? QLatin1String("%3D") : QLatin1String("="));
+    return writeEncoded<Twice>(dst, value);
+}
+
+// The normalised parameter text: pairs sorted by their encoded names, as
+// servers rebuild them. For names of unreserved characters (all that
+// requests use) that is the map's own order, and the names need no copy.
+template<bool Twice>
+char *writeParams(char *dst, const QMap<QString, QString> &params)
+{
+    const bool plainNames = std::all_of(params.keyBegin(), params.keyEnd(), isPlainName);
+    if (plainNames) {
+        for (auto it = params.cbegin(); it != params.cend(); ++it) {
+            dst = writePair<Twice>(dst, it == params.cbegin(), QStringView(it.key()), it.value());
+        }
+        return dst;
+    }
+    QVarLengthArray<std::pair<QByteArray, const QString *>, 16> pairs;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
         pairs.append({ encoded(it.key()), &it.value() });
-        if (pairs.size() > 1 && !(pairs[pairs.size() - 2].key < pairs.back().key))
-            sorted = false;
-        size += pairs.back().key.size() + it.value().size() * 3 + 2;
-    }
-    if (!sorted) {
-        std::stable_sort(
-            pairs.begin(), pairs.end(), [](const Pair &a, const Pair &b) { return a.key < b.key; });
-    }
-    QByteArray text;
-    text.reserve(size);
-    for (const Pair &pair : pairs) {
-        if (!text.isEmpty())
-            text.append('&');
-        text.append(pair.key);
-        text.append('=');
-        appendEncoded(text, *pair.value);
-    }
-    return text;
+    std::sort(
+        pairs.begin(), pairs.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
+    for (const auto &[key, value] : pairs)
+        dst = writePair<Twice>(dst, &key == &pairs.front().first, QByteArrayView(key), *value);
+    return dst;
+}
+
+QByteArray formBody(const QMap<QString, QString> &params)
+{
+    QByteArray body;
+    Appender a(body, paramsRoom(params));
+    a.pos = writeParams<false>(a.pos, params);
+    a.finish();
+    return body;
+}
+
+// method&encode(url)&, then the caller adds the encoded parameter text.
+Appender startBaseString(QByteArray &base, const Signature &s, qsizetype paramsRoom)
+{
+    Appender a(base, (s.http_method.size() + s.urlString.size()) * worstEncodedSize + paramsRoom);
+    a.pos = writeText(a.pos, s.http_method);
+    *a.pos++ = '&';
+    a.pos = writeEncoded(a.pos, s.urlString);
+    *a.pos++ = '&';
+    return a;
 }
 
 QByteArray baseString(const Signature &s, const QByteArray &paramText)
 {
     QByteArray base;
-    base.reserve(s.http_method.size() + s.urlString.size() * 3 + paramText.size() * 3 + 2);
-    base.append(s.http_method.toLatin1());
-    base.append('&');
-    appendEncoded(base, s.urlString);
-    base.append('&');
-    appendEncodedBytes(base, paramText.constData(), paramText.size());
+    Appender a = startBaseString(base, s, paramText.size() * 3 + 2);
+    a.pos = writeEncodedBytes(a.pos, paramText.constData(), paramText.size());
+    a.finish();
+    return base;
+}
+
+QByteArray baseString(const Signature &s, const QMap<QString, QString> &params)
+{
+    QByteArray base;
+    Appender a = startBaseString(base, s, paramsRoom(params));
+    a.pos = writeParams<true>(a.pos, params);
+    a.finish();
     return base;
 }
 
@@ -134,44 +258,62 @@ QByteArray leadingOAuthParams(const Signature &s)
     return params;
 }
 
-void appendHeaderPart(QByteArray &header, const char *name, QStringView value)
+char *writeHeaderPart(char *dst, QLatin1String name, QStringView value)
 {
-    if (header.size() > 6)
-        header.append(", ", 2);
-    header.append(name);
-    header.append("=\"", 2);
-    header.append(value.toUtf8());
-    header.append('"');
+    dst = writeLiteral(dst, name);
+    *dst++ = '=';
+    *dst++ = '"';
+    dst = writeText(dst, value);
+    *dst++ = '"';
+    return dst;
 }
 
 // Signs base under the consumer and token secrets and fills the signature,
 // the base string and the Authorization header.
 void finishSignature(Signature &s, const QByteArray &base, bool withToken)
 {
-    QByteArray key = encoded(s.oauth_consumer_secret);
-    key.append('&');
-    appendEncoded(key, s.oauth_token_secret);
+    QByteArray key;
+    Appender k(
+        key, (s.oauth_consumer_secret.size() + s.oauth_token_secret.size()) * worstEncodedSize + 1);
+    k.pos = writeEncoded(k.pos, s.oauth_consumer_secret);
+    *k.pos++ = '&';
+    k.pos = writeEncoded(k.pos, s.oauth_token_secret);
+    k.finish();
 
     const QByteArray digest
         = QMessageAuthenticationCode::hash(base, key, QCryptographicHash::Sha1).toBase64();
-    QByteArray signature;
-    signature.reserve(digest.size() + 12);
-    appendEncodedBytes(signature, digest.constData(), digest.size());
+    char signature[3 * 28];
+    const qsizetype signatureSize
+        = writeEncodedBytes(signature, digest.constData(), digest.size()) - signature;
 
     s.signatureBaseString = QString::fromLatin1(base);
-    s.oauth_signature = QString::fromLatin1(signature);
+    s.oauth_signature = QString::fromLatin1(signature, signatureSize);
 
+    const std::pair<QLatin1String, const QString *> parts[] = {
+        { QLatin1String("oauth_nonce"), &s.oauth_nonce },
+        { QLatin1String("oauth_signature_method"), &s.oauth_signature_method },
+        { QLatin1String("oauth_timestamp"), &s.oauth_timestamp },
+        { QLatin1String("oauth_token"), withToken ? &s.oauth_token : nullptr },
+        { QLatin1String("oauth_consumer_key"), &s.oauth_consumer_key },
+        { QLatin1String("oauth_signature"), &s.oauth_signature },
+        { QLatin1String("oauth_version"), &s.oauth_version },
+    };
+    qsizetype room = 6;
+    for (const auto &[name, value] : parts)
+        room += value ? name.size() + value->size() * 3 + 5 : 0;
     QByteArray header;
-    header.reserve(320);
-    header.append("OAuth ", 6);
-    appendHeaderPart(header, "oauth_nonce", s.oauth_nonce);
-    appendHeaderPart(header, "oauth_signature_method", s.oauth_signature_method);
-    appendHeaderPart(header, "oauth_timestamp", s.oauth_timestamp);
-    if (withToken)
-        appendHeaderPart(header, "oauth_token", s.oauth_token);
-    appendHeaderPart(header, "oauth_consumer_key", s.oauth_consumer_key);
-    appendHeaderPart(header, "oauth_signature", s.oauth_signature);
-    appendHeaderPart(header, "oauth_version", s.oauth_version);
+    Appender a(header, room);
+    a.pos = writeLiteral(a.pos, QLatin1String("OAuth "));
+    bool first = true;
+    for (const auto &[name, value] : parts) {
+        if (!value)
+            continue;
+        if (!first)
+            a.pos = writeLiteral(a.pos, QLatin1String(", "));
+        first = false;
+        a.pos = writeHeaderPart(a.pos, name, *value);
+    }
+    a.finish();
     s.authorizationHeader = QString::fromUtf8(header);
 }
 
@@ -310,8 +452,8 @@ bool Signature::createSignature(unsigned long flags)
         qCCritical(lcTwitter, "Signature::createSignature() - failed to basicValidate");
         return false;
     }
-    const QByteArray base = baseString(*this, normalizedParams(signatureParams));
-    postBody = QString::fromLatin1(normalizedParams(bodyParams));
+    const QByteArray base = baseString(*this, signatureParams);
+    postBody = QString::fromLatin1(formBody(bodyParams));
     finishSignature(*this, base, !oauth_token.isEmpty());
     return true;
 }
