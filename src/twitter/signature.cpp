@@ -106,24 +106,31 @@ char *writeLiteral(char *dst, QLatin1String text)
 }
 
 // Grows out by room bytes and hands back where to write; finish() trims.
+template<typename Bytes>
 class Appender
 {
 public:
-    Appender(QByteArray &out, qsizetype room)
+    Appender(Bytes &out, qsizetype room)
         : m_out(out)
         , m_start(out.size())
     {
         out.resize(m_start + room);
         pos = out.data() + m_start;
     }
-    void finish() { m_out.truncate(pos - m_out.data()); }
+    void finish() { m_out.resize(pos - m_out.data()); }
 
     char *pos;
 
 private:
-    QByteArray &m_out;
+    Bytes &m_out;
     qsizetype m_start;
 };
+
+// Scratch space on the stack for the strings of one signing; the heap is
+// used only for unusually long requests.
+template<qsizetype Size>
+using Buffer = QVarLengthArray<char, Size>;
+using BaseBuffer = Buffer<8192>;
 
 QByteArray encoded(QStringView text)
 {
@@ -208,17 +215,17 @@ char *writeParams(char *dst, const QMap<QString, QString> &params)
     return dst;
 }
 
-QByteArray formBody(const QMap<QString, QString> &params)
+QString formBody(const QMap<QString, QString> &params)
 {
-    QByteArray body;
+    Buffer<4096> body;
     Appender a(body, paramsRoom(params));
     a.pos = writeParams<false>(a.pos, params);
     a.finish();
-    return body;
+    return QString::fromLatin1(body.data(), body.size());
 }
 
 // method&encode(url)&, then the caller adds the encoded parameter text.
-Appender startBaseString(QByteArray &base, const Signature &s, qsizetype paramsRoom)
+Appender<BaseBuffer> startBaseString(BaseBuffer &base, const Signature &s, qsizetype paramsRoom)
 {
     Appender a(base, (s.http_method.size() + s.urlString.size()) * worstEncodedSize + paramsRoom);
     a.pos = writeText(a.pos, s.http_method);
@@ -228,22 +235,18 @@ Appender startBaseString(QByteArray &base, const Signature &s, qsizetype paramsR
     return a;
 }
 
-QByteArray baseString(const Signature &s, const QByteArray &paramText)
+void writeBaseString(BaseBuffer &base, const Signature &s, const QByteArray &paramText)
 {
-    QByteArray base;
     Appender a = startBaseString(base, s, paramText.size() * 3 + 2);
     a.pos = writeEncodedBytes(a.pos, paramText.constData(), paramText.size());
     a.finish();
-    return base;
 }
 
-QByteArray baseString(const Signature &s, const QMap<QString, QString> &params)
+void writeBaseString(BaseBuffer &base, const Signature &s, const QMap<QString, QString> &params)
 {
-    QByteArray base;
     Appender a = startBaseString(base, s, paramsRoom(params));
     a.pos = writeParams<true>(a.pos, params);
     a.finish();
-    return base;
 }
 
 // The older request forms list their parameters by hand; these lead both.
@@ -270,9 +273,9 @@ char *writeHeaderPart(char *dst, QLatin1String name, QStringView value)
 
 // Signs base under the consumer and token secrets and fills the signature,
 // the base string and the Authorization header.
-void finishSignature(Signature &s, const QByteArray &base, bool withToken)
+void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
 {
-    QByteArray key;
+    Buffer<2048> key;
     Appender k(
         key, (s.oauth_consumer_secret.size() + s.oauth_token_secret.size()) * worstEncodedSize + 1);
     k.pos = writeEncoded(k.pos, s.oauth_consumer_secret);
@@ -281,12 +284,14 @@ void finishSignature(Signature &s, const QByteArray &base, bool withToken)
     k.finish();
 
     const QByteArray digest
-        = QMessageAuthenticationCode::hash(base, key, QCryptographicHash::Sha1).toBase64();
+        = QMessageAuthenticationCode::hash(QByteArray::fromRawData(base.data(), base.size()),
+            QByteArray::fromRawData(key.data(), key.size()), QCryptographicHash::Sha1)
+              .toBase64();
     char signature[3 * 28];
     const qsizetype signatureSize
         = writeEncodedBytes(signature, digest.constData(), digest.size()) - signature;
 
-    s.signatureBaseString = QString::fromLatin1(base);
+    s.signatureBaseString = QString::fromLatin1(base.data(), base.size());
     s.oauth_signature = QString::fromLatin1(signature, signatureSize);
 
     const std::pair<QLatin1String, const QString *> parts[] = {
@@ -301,7 +306,7 @@ void finishSignature(Signature &s, const QByteArray &base, bool withToken)
     qsizetype room = 6;
     for (const auto &[name, value] : parts)
         room += value ? name.size() + value->size() * 3 + 5 : 0;
-    QByteArray header;
+    Buffer<1024> header;
     Appender a(header, room);
     a.pos = writeLiteral(a.pos, QLatin1String("OAuth "));
     bool first = true;
@@ -314,7 +319,7 @@ void finishSignature(Signature &s, const QByteArray &base, bool withToken)
         a.pos = writeHeaderPart(a.pos, name, *value);
     }
     a.finish();
-    s.authorizationHeader = QString::fromUtf8(header);
+    s.authorizationHeader = QString::fromUtf8(header.data(), header.size());
 }
 
 bool checkPresent(const QString &value, const char *missingLine)
@@ -452,8 +457,9 @@ bool Signature::createSignature(unsigned long flags)
         qCCritical(lcTwitter, "Signature::createSignature() - failed to basicValidate");
         return false;
     }
-    const QByteArray base = baseString(*this, signatureParams);
-    postBody = QString::fromLatin1(formBody(bodyParams));
+    BaseBuffer base;
+    writeBaseString(base, *this, signatureParams);
+    postBody = formBody(bodyParams);
     finishSignature(*this, base, !oauth_token.isEmpty());
     return true;
 }
@@ -469,7 +475,9 @@ bool Signature::createBasicSignature(unsigned long flags)
     appendParam(params, u"oauth_token", oauth_token);
     appendParam(params, u"oauth_version", u"1.0");
     appendParam(params, u"status", u"Test tweet 1");
-    finishSignature(*this, baseString(*this, params), true);
+    BaseBuffer base;
+    writeBaseString(base, *this, params);
+    finishSignature(*this, base, true);
     return true;
 }
 
@@ -485,7 +493,9 @@ bool Signature::createLoginSignature(unsigned long flags)
     appendParam(params, u"x_auth_mode", u"client_auth");
     appendParam(params, u"x_auth_password", x_auth_password);
     appendParam(params, u"x_auth_username", x_auth_username);
-    finishSignature(*this, baseString(*this, params), false);
+    BaseBuffer base;
+    writeBaseString(base, *this, params);
+    finishSignature(*this, base, false);
     return true;
 }
 
