@@ -413,10 +413,13 @@ void Signature::newTimestamp()
 
 void Signature::newNonce()
 {
-    QRandomGenerator *generator = QRandomGenerator::system();
+    // One call for all draws: each system() call may be a system call.
+    constexpr quint64 alphabetSize = sizeof(nonceAlphabet) - 1;
+    quint32 draws[nonceLength];
+    QRandomGenerator::system()->fillRange(draws);
     QString nonce(nonceLength, Qt::Uninitialized);
-    for (QChar &c : nonce)
-        c = QLatin1Char(nonceAlphabet[generator->bounded(int(sizeof(nonceAlphabet) - 1))]);
+    for (int i = 0; i < nonceLength; ++i) // scaled like QRandomGenerator::bounded()
+        nonce[i] = QLatin1Char(nonceAlphabet[(draws[i] * alphabetSize) >> 32]);
     oauth_nonce = nonce;
 }
 
