@@ -13,6 +13,8 @@ namespace TwitterSettings {
 inline constexpr char organisation[] = "Nobridge";
 inline constexpr char application[] = "ZPV";
 inline constexpr char group[] = "Twitter";
+// Subgroup of group that holds the access token.
+inline constexpr char oauthGroup[] = "OAuth";
 
 inline constexpr char apiUrlKey[] = "api_url";
 inline constexpr char webUrlKey[] = "web_url";
