@@ -1,0 +1,256 @@
+#include "twitter/httptransport.h"
+
+#include "twitter/twittersettings.h"
+#include "zpvlogging.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QTimer>
+
+namespace {
+
+// Set on a reply that has no complete answer for a reason of our own.
+constexpr char failureProperty[] = "zpvFailure";
+// What body() has already taken out of the reply.
+constexpr char bodyProperty[] = "zpvBody";
+
+// A server that drips a byte now and then never trips the idle timeout; the
+// whole request gets this many idle timeouts at most.
+constexpr int deadlineFactor = 3;
+
+bool isNetworkFailure(QNetworkReply::NetworkError error)
+{
+    return (error >= 1 && error <= 199) || error == QNetworkReply::ProtocolFailure;
+}
+
+// Asks the system for every request, per manager rather than process-wide.
+class SystemProxyFactory : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        return systemProxyForQuery(query);
+    }
+};
+
+// Lives as the reply's child and enforces the size cap, the deadline and
+// the redirect rule while the reply arrives.
+class ReplyWatch : public QObject
+{
+public:
+    ReplyWatch(QNetworkReply *reply, int timeoutMs, bool isSigned)
+        : QObject(reply)
+        , m_reply(reply)
+        , m_timeoutMs(timeoutMs)
+        , m_signed(isSigned)
+    {
+        m_idle.start();
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this,
+            [this] { fail(QStringLiteral("timed out after %1 ms").arg(m_deadline.interval())); });
+        m_deadline.start(deadlineFactor * timeoutMs);
+        connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::onMetaData);
+        connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatch::onDownload);
+        connect(reply, &QNetworkReply::uploadProgress, this, [this] { m_idle.restart(); });
+        connect(reply, &QNetworkReply::finished, this, &ReplyWatch::onFinished);
+    }
+
+private:
+    static QString tooLarge()
+    {
+        return QStringLiteral("reply larger than %1 MiB")
+            .arg(HttpTransport::maxReplySize / (1024 * 1024));
+    }
+
+    void fail(const QString &reason)
+    {
+        if (m_reply->isFinished())
+            return;
+        m_reply->setProperty(failureProperty, reason);
+        m_reply->abort();
+    }
+
+    void onMetaData()
+    {
+        m_idle.restart();
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > HttpTransport::maxReplySize)
+            fail(tooLarge());
+    }
+
+    void onDownload(qint64 received)
+    {
+        m_idle.restart();
+        if (received > HttpTransport::maxReplySize
+            || m_reply->bytesAvailable() > HttpTransport::maxReplySize)
+            fail(tooLarge());
+    }
+
+    void onFinished()
+    {
+        m_deadline.stop();
+        if (m_reply->property(failureProperty).isValid())
+            return;
+        const auto error = m_reply->error();
+        // Qt's own idle timeout aborts the reply without saying why.
+        if ((error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+            && m_idle.elapsed() >= m_timeoutMs * 9 / 10) {
+            m_reply->setProperty(failureProperty,
+                QStringLiteral("timed out after %1 ms without data").arg(m_timeoutMs));
+            return;
+        }
+        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (m_signed && status >= 300 && status < 400) {
+            const QUrl target
+                = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+            m_reply->setProperty(failureProperty,
+                QStringLiteral("the server redirected a signed request to %1; "
+                               "it was not followed")
+                    .arg(m_reply->url().resolved(target).toDisplayString(
+                        QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
+        }
+    }
+
+    QNetworkReply *m_reply;
+    int m_timeoutMs;
+    bool m_signed;
+    QTimer m_deadline;
+    QElapsedTimer m_idle;
+};
+
+} // namespace
+
+class HttpTransport::Private
+{
+public:
+    QNetworkAccessManager *newManager(QObject *parent)
+    {
+        auto *manager = new QNetworkAccessManager(parent);
+        manager->setProxyFactory(new SystemProxyFactory);
+        return manager;
+    }
+
+    QNetworkAccessManager *shared = nullptr;
+    bool perRequest = false;
+    int timeoutMs = TwitterSettings::defaultTimeoutMs;
+    bool extraCas = false;
+    QSslConfiguration ssl;
+};
+
+HttpTransport::HttpTransport(QObject *parent)
+    : QObject(parent)
+    , d(new Private)
+{
+    d->timeoutMs = TwitterSettings::timeoutMs();
+    const QString caFile = TwitterSettings::caCertificatesFile();
+    if (!caFile.isEmpty()) {
+        const QList<QSslCertificate> extra = QSslCertificate::fromPath(
+            caFile, QSsl::Pem, QSslCertificate::PatternSyntax::FixedString);
+        if (extra.isEmpty()) {
+            qCCritical(lcTwitter, "HttpTransport::HttpTransport() - no certificates in %s",
+                qUtf8Printable(caFile));
+        } else {
+            d->ssl = QSslConfiguration::defaultConfiguration();
+            d->ssl.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+            d->extraCas = true;
+        }
+    }
+}
+
+HttpTransport::~HttpTransport()
+{
+    delete d;
+}
+
+QNetworkReply *HttpTransport::get(
+    const QUrl &url, const QByteArray &contentType, const QByteArray &authorization)
+{
+    return send(QByteArrayLiteral("GET"), url, contentType, QByteArray(), authorization);
+}
+
+QNetworkReply *HttpTransport::post(const QUrl &url, const QByteArray &contentType,
+    const QByteArray &body, const QByteArray &authorization)
+{
+    return send(QByteArrayLiteral("POST"), url,
+        contentType.isEmpty() ? QByteArrayLiteral("application/x-www-form-urlencoded")
+                              : contentType,
+        body, authorization);
+}
+
+void HttpTransport::setManagerPerRequest(bool perRequest)
+{
+    d->perRequest = perRequest;
+}
+
+int HttpTransport::timeoutMs() const
+{
+    return d->timeoutMs;
+}
+
+QNetworkReply *HttpTransport::send(const QByteArray &verb, const QUrl &url,
+    const QByteArray &contentType, const QByteArray &body, const QByteArray &authorization)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(d->timeoutMs);
+    if (!contentType.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+    const bool isSigned = !authorization.isEmpty();
+    if (isSigned)
+        request.setRawHeader(QByteArrayLiteral("Authorization"), authorization);
+    // A followed redirect would hand the Authorization header to another host.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+        isSigned ? QNetworkRequest::ManualRedirectPolicy
+                 : QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (d->extraCas)
+        request.setSslConfiguration(d->ssl);
+
+    QNetworkAccessManager *manager = nullptr;
+    if (d->perRequest) {
+        manager = d->newManager(nullptr);
+    } else {
+        if (!d->shared)
+            d->shared = d->newManager(this);
+        manager = d->shared;
+    }
+    QNetworkReply *reply = verb == "POST" ? manager->post(request, body) : manager->get(request);
+    if (d->perRequest)
+        connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
+    new ReplyWatch(reply, d->timeoutMs, isSigned);
+    return reply;
+}
+
+int HttpTransport::answeredStatus(QNetworkReply *reply)
+{
+    if (!reply || !reply->isFinished() || reply->property(failureProperty).isValid()
+        || isNetworkFailure(reply->error()))
+        return 0;
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+QString HttpTransport::failureReason(QNetworkReply *reply)
+{
+    if (!reply)
+        return QString();
+    const QVariant own = reply->property(failureProperty);
+    if (own.isValid())
+        return own.toString();
+    return reply->error() == QNetworkReply::NoError ? QString() : reply->errorString();
+}
+
+QByteArray HttpTransport::body(QNetworkReply *reply)
+{
+    if (!reply)
+        return QByteArray();
+    QByteArray data = reply->property(bodyProperty).toByteArray();
+    const qint64 room = maxReplySize - data.size();
+    if (room > 0 && reply->bytesAvailable() > 0) {
+        data += reply->read(room);
+        reply->setProperty(bodyProperty, data);
+    }
+    return data;
+}
