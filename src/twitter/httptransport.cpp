@@ -56,7 +56,11 @@ public:
         m_deadline.start(deadlineFactor * timeoutMs);
         connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::onMetaData);
         connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatch::onDownload);
-        connect(reply, &QNetworkReply::uploadProgress, this, [this] { m_idle.restart(); });
+        connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent) {
+            if (sent > m_sent)
+                m_idle.restart();
+            m_sent = sent;
+        });
         connect(reply, &QNetworkReply::finished, this, &ReplyWatch::onFinished);
     }
 
@@ -67,12 +71,21 @@ private:
             .arg(HttpTransport::maxReplySize / (1024 * 1024));
     }
 
+    // Also when the reply has already finished: Qt's network thread may have
+    // delivered the whole body before we saw any progress.
     void fail(const QString &reason)
     {
-        if (m_reply->isFinished())
+        if (m_reply->property(failureProperty).isValid())
             return;
         m_reply->setProperty(failureProperty, reason);
-        m_reply->abort();
+        if (!m_reply->isFinished())
+            m_reply->abort();
+    }
+
+    bool overCap() const
+    {
+        return m_received > HttpTransport::maxReplySize
+            || m_reply->bytesAvailable() > HttpTransport::maxReplySize;
     }
 
     void onMetaData()
@@ -85,15 +98,19 @@ private:
 
     void onDownload(qint64 received)
     {
-        m_idle.restart();
-        if (received > HttpTransport::maxReplySize
-            || m_reply->bytesAvailable() > HttpTransport::maxReplySize)
+        // Qt reports progress once more when it gives up; that is no data.
+        if (received > m_received)
+            m_idle.restart();
+        m_received = qMax(m_received, received);
+        if (overCap())
             fail(tooLarge());
     }
 
     void onFinished()
     {
         m_deadline.stop();
+        if (overCap())
+            fail(tooLarge());
         if (m_reply->property(failureProperty).isValid())
             return;
         const auto error = m_reply->error();
@@ -121,6 +138,8 @@ private:
     bool m_signed;
     QTimer m_deadline;
     QElapsedTimer m_idle;
+    qint64 m_received = 0;
+    qint64 m_sent = 0;
 };
 
 } // namespace

@@ -154,6 +154,11 @@ void LoopbackServer::setScripts(const QList<Script> &scripts)
     m_scripts = scripts;
 }
 
+void LoopbackServer::setResponder(const std::function<Script(const Request &)> &responder)
+{
+    m_responder = responder;
+}
+
 QUrl LoopbackServer::url(const QString &path) const
 {
     QUrl url;
@@ -192,7 +197,7 @@ void LoopbackServer::onConnection()
             socket->setProperty("answered", true);
             m_requests.append(request);
             emit requestReceived();
-            respond(socket, script);
+            respond(socket, m_responder ? m_responder(request) : script);
         });
         if (socket->bytesAvailable() > 0)
             emit socket->readyRead();
@@ -208,9 +213,12 @@ void LoopbackServer::respond(QTcpSocket *socket, const Script &script)
         socket->disconnectFromHost();
         return;
     }
+    // The head goes at once: Qt's idle timeout only watches the body.
+    const qsizetype head = script.raw.indexOf("\r\n\r\n") + 4;
+    socket->write(script.raw.left(head));
     auto *timer = new QTimer(socket);
-    connect(timer, &QTimer::timeout, socket,
-        [socket, timer, raw = script.raw, sent = qsizetype(0)]() mutable {
+    connect(
+        timer, &QTimer::timeout, socket, [socket, timer, raw = script.raw, sent = head]() mutable {
             if (sent >= raw.size()) {
                 timer->stop();
                 socket->disconnectFromHost();

@@ -9,6 +9,8 @@
 #include <QSslKey>
 #include <QUrl>
 
+#include <functional>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -27,7 +29,7 @@ public:
             Answer, // send raw, then close
             CloseAtOnce, // close as soon as the connection is accepted
             Silent, // read the request, never answer
-            Drip, // send raw one byte every intervalMs
+            Drip, // send the head of raw, then its body one byte every intervalMs
         };
         Kind kind = Answer;
         QByteArray raw;
@@ -60,11 +62,19 @@ public:
     ~LoopbackServer() override;
 
     bool listen();
+    bool listen(const QList<Script> &scripts)
+    {
+        setScripts(scripts);
+        return listen();
+    }
     bool listenTls(const QSslCertificate &certificate, const QSslKey &key);
     // A port nothing listens on (bound, then released).
     static quint16 unusedPort();
 
     void setScripts(const QList<Script> &scripts);
+    // Chooses the answer from the request instead (scripts still decide
+    // whether a connection is read at all).
+    void setResponder(const std::function<Script(const Request &)> &responder);
     QUrl url(const QString &path = QStringLiteral("/")) const;
     QList<Request> requests() const { return m_requests; }
     int connectionCount() const { return m_connections; }
@@ -80,6 +90,7 @@ private:
     QTcpServer *m_server = nullptr;
     bool m_tls = false;
     QList<Script> m_scripts;
+    std::function<Script(const Request &)> m_responder;
     QList<Request> m_requests;
     int m_connections = 0;
 };
