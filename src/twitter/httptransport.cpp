@@ -28,6 +28,30 @@ bool isNetworkFailure(QNetworkReply::NetworkError error)
     return (error >= 1 && error <= 199) || error == QNetworkReply::ProtocolFailure;
 }
 
+QString tooLarge()
+{
+    return QStringLiteral("reply larger than %1 MiB")
+        .arg(HttpTransport::maxReplySize / (1024 * 1024));
+}
+
+// Failures only visible once the reply has finished. Worked out here too, not
+// just by the watch, for callers whose slot runs before it (the manager's
+// finished() signal).
+QString lateFailure(QNetworkReply *reply)
+{
+    const qsizetype taken = reply->property(bodyProperty).toByteArray().size();
+    if (taken + reply->bytesAvailable() > HttpTransport::maxReplySize)
+        return tooLarge();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300 && status < 400 && reply->request().hasRawHeader("Authorization")) {
+        const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        return QStringLiteral("the server redirected a signed request to %1; it was not followed")
+            .arg(reply->url().resolved(target).toDisplayString(
+                QUrl::RemoveUserInfo | QUrl::RemoveQuery));
+    }
+    return QString();
+}
+
 // Asks the system for every request, per manager rather than process-wide.
 class SystemProxyFactory : public QNetworkProxyFactory
 {
@@ -43,11 +67,10 @@ public:
 class ReplyWatch : public QObject
 {
 public:
-    ReplyWatch(QNetworkReply *reply, int timeoutMs, bool isSigned)
+    ReplyWatch(QNetworkReply *reply, int timeoutMs)
         : QObject(reply)
         , m_reply(reply)
         , m_timeoutMs(timeoutMs)
-        , m_signed(isSigned)
     {
         m_idle.start();
         m_deadline.setSingleShot(true);
@@ -65,12 +88,6 @@ public:
     }
 
 private:
-    static QString tooLarge()
-    {
-        return QStringLiteral("reply larger than %1 MiB")
-            .arg(HttpTransport::maxReplySize / (1024 * 1024));
-    }
-
     // Also when the reply has already finished: Qt's network thread may have
     // delivered the whole body before we saw any progress.
     void fail(const QString &reason)
@@ -80,12 +97,6 @@ private:
         m_reply->setProperty(failureProperty, reason);
         if (!m_reply->isFinished())
             m_reply->abort();
-    }
-
-    bool overCap() const
-    {
-        return m_received > HttpTransport::maxReplySize
-            || m_reply->bytesAvailable() > HttpTransport::maxReplySize;
     }
 
     void onMetaData()
@@ -102,14 +113,15 @@ private:
         if (received > m_received)
             m_idle.restart();
         m_received = qMax(m_received, received);
-        if (overCap())
+        if (m_received > HttpTransport::maxReplySize
+            || m_reply->bytesAvailable() > HttpTransport::maxReplySize)
             fail(tooLarge());
     }
 
     void onFinished()
     {
         m_deadline.stop();
-        if (overCap())
+        if (m_received > HttpTransport::maxReplySize)
             fail(tooLarge());
         if (m_reply->property(failureProperty).isValid())
             return;
@@ -121,21 +133,13 @@ private:
                 QStringLiteral("timed out after %1 ms without data").arg(m_timeoutMs));
             return;
         }
-        const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (m_signed && status >= 300 && status < 400) {
-            const QUrl target
-                = m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-            m_reply->setProperty(failureProperty,
-                QStringLiteral("the server redirected a signed request to %1; "
-                               "it was not followed")
-                    .arg(m_reply->url().resolved(target).toDisplayString(
-                        QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
-        }
+        const QString late = lateFailure(m_reply);
+        if (!late.isEmpty())
+            m_reply->setProperty(failureProperty, late);
     }
 
     QNetworkReply *m_reply;
     int m_timeoutMs;
-    bool m_signed;
     QTimer m_deadline;
     QElapsedTimer m_idle;
     qint64 m_received = 0;
@@ -239,14 +243,14 @@ QNetworkReply *HttpTransport::send(const QByteArray &verb, const QUrl &url,
     QNetworkReply *reply = verb == "POST" ? manager->post(request, body) : manager->get(request);
     if (d->perRequest)
         connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
-    new ReplyWatch(reply, d->timeoutMs, isSigned);
+    new ReplyWatch(reply, d->timeoutMs);
     return reply;
 }
 
 int HttpTransport::answeredStatus(QNetworkReply *reply)
 {
     if (!reply || !reply->isFinished() || reply->property(failureProperty).isValid()
-        || isNetworkFailure(reply->error()))
+        || isNetworkFailure(reply->error()) || !lateFailure(reply).isEmpty())
         return 0;
     return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
 }
@@ -258,6 +262,9 @@ QString HttpTransport::failureReason(QNetworkReply *reply)
     const QVariant own = reply->property(failureProperty);
     if (own.isValid())
         return own.toString();
+    const QString late = reply->isFinished() ? lateFailure(reply) : QString();
+    if (!late.isEmpty())
+        return late;
     return reply->error() == QNetworkReply::NoError ? QString() : reply->errorString();
 }
 

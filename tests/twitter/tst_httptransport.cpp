@@ -17,6 +17,20 @@ namespace {
 
 constexpr qint64 mib = 1024 * 1024;
 
+// What a caller connected to the manager's finished() signal is told; its
+// slot runs before anything the transport hooked onto the reply.
+int *statusSeenByManager(QNetworkReply *reply)
+{
+    auto *seen = new int(-1);
+    QObject::connect(reply->manager(), &QNetworkAccessManager::finished, reply,
+        [reply, seen](QNetworkReply *finished) {
+            if (finished == reply)
+                *seen = HttpTransport::answeredStatus(reply);
+        });
+    QObject::connect(reply, &QObject::destroyed, [seen] { delete seen; });
+    return seen;
+}
+
 bool waitFor(QNetworkReply *reply, int ms = 15000)
 {
     return QTest::qWaitFor([reply] { return reply->isFinished(); }, ms);
@@ -106,9 +120,11 @@ void TestHttpTransport::answers()
     QVERIFY(server.listen({ script }));
     HttpTransport transport;
     ReplyPtr reply(transport.get(server.url(QStringLiteral("/r")), "text"));
+    const int *seen = statusSeenByManager(reply.get());
     QVERIFY(waitFor(reply.get()));
 
     QCOMPARE(HttpTransport::answeredStatus(reply.get()), status);
+    QCOMPARE(*seen, status);
     if (status != 0) {
         QCOMPARE(HttpTransport::body(reply.get()), body);
         QCOMPARE(HttpTransport::body(reply.get()), body); // a second call keeps the body
@@ -188,9 +204,11 @@ void TestHttpTransport::redirect()
 
     HttpTransport transport;
     ReplyPtr reply(transport.get(first.url(), "text", authorization));
+    const int *seen = statusSeenByManager(reply.get());
     QVERIFY(waitFor(reply.get()));
 
     QCOMPARE(HttpTransport::answeredStatus(reply.get()), status);
+    QCOMPARE(*seen, status);
     QCOMPARE(first.requests().size(), 1);
     QCOMPARE(first.requests().first().header("Authorization"), authorization);
     QCOMPARE(second.requests().size(), secondHostRequests);
