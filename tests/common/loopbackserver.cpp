@@ -108,9 +108,10 @@ LoopbackServer::Script LoopbackServer::Script::silent()
     return { Silent, QByteArray(), 0 };
 }
 
-LoopbackServer::Script LoopbackServer::Script::drip(const QByteArray &raw, int intervalMs)
+LoopbackServer::Script LoopbackServer::Script::drip(
+    const QByteArray &raw, int intervalMs, qsizetype step)
 {
-    return { Drip, raw, intervalMs };
+    return { Drip, raw, intervalMs, step };
 }
 
 LoopbackServer::LoopbackServer(QObject *parent)
@@ -216,15 +217,21 @@ void LoopbackServer::respond(QTcpSocket *socket, const Script &script)
     // The head goes at once: Qt's idle timeout only watches the body.
     const qsizetype head = script.raw.indexOf("\r\n\r\n") + 4;
     socket->write(script.raw.left(head));
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (!socket->property("dripped").toBool())
+            ++m_abandoned;
+    });
     auto *timer = new QTimer(socket);
-    connect(
-        timer, &QTimer::timeout, socket, [socket, timer, raw = script.raw, sent = head]() mutable {
+    connect(timer, &QTimer::timeout, socket,
+        [socket, timer, raw = script.raw, step = script.step, sent = head]() mutable {
             if (sent >= raw.size()) {
                 timer->stop();
+                socket->setProperty("dripped", true);
                 socket->disconnectFromHost();
                 return;
             }
-            socket->write(raw.mid(sent++, 1));
+            socket->write(raw.mid(sent, step));
+            sent += step;
         });
     timer->start(script.intervalMs);
 }

@@ -29,11 +29,12 @@ public:
             Answer, // send raw, then close
             CloseAtOnce, // close as soon as the connection is accepted
             Silent, // read the request, never answer
-            Drip, // send the head of raw, then its body one byte every intervalMs
+            Drip, // send the head of raw, then its body step bytes every intervalMs
         };
         Kind kind = Answer;
         QByteArray raw;
         int intervalMs = 0;
+        qsizetype step = 1;
 
         // A whole answer with Content-Length.
         static Script answer(int status, const QByteArray &body,
@@ -45,7 +46,7 @@ public:
         static Script redirect(const QUrl &target);
         static Script closeAtOnce();
         static Script silent();
-        static Script drip(const QByteArray &raw, int intervalMs);
+        static Script drip(const QByteArray &raw, int intervalMs, qsizetype step = 1);
     };
 
     struct Request
@@ -78,6 +79,8 @@ public:
     QUrl url(const QString &path = QStringLiteral("/")) const;
     QList<Request> requests() const { return m_requests; }
     int connectionCount() const { return m_connections; }
+    // Dripped answers whose connection the client closed before the end.
+    int abandonedCount() const { return m_abandoned; }
 
 Q_SIGNALS:
     void requestReceived();
@@ -93,6 +96,7 @@ private:
     std::function<Script(const Request &)> m_responder;
     QList<Request> m_requests;
     int m_connections = 0;
+    int m_abandoned = 0;
 };
 
 #endif

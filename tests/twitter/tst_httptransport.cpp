@@ -46,6 +46,7 @@ private Q_SLOTS:
     void init();
     void answers_data();
     void answers();
+    void cappedWhileArriving();
     void refused();
     void silentServerTimesOut();
     void drippingServerHitsDeadline();
@@ -134,6 +135,19 @@ void TestHttpTransport::answers()
     }
     if (!reason.isEmpty())
         QCOMPARE(HttpTransport::failureReason(reply.get()), reason);
+}
+
+void TestHttpTransport::cappedWhileArriving()
+{
+    // 2 MiB in 64 KiB steps: the client must hang up half way, not take it all.
+    LoopbackServer server;
+    QVERIFY(server.listen({ Script::drip(Script::large(2 * mib, true).raw, 5, 64 * 1024) }));
+    HttpTransport transport;
+    ReplyPtr reply(transport.get(server.url(), "text"));
+    QVERIFY(waitFor(reply.get()));
+    QCOMPARE(HttpTransport::answeredStatus(reply.get()), 0);
+    QCOMPARE(HttpTransport::failureReason(reply.get()), QStringLiteral("reply larger than 1 MiB"));
+    QTRY_COMPARE(server.abandonedCount(), 1);
 }
 
 void TestHttpTransport::refused()
@@ -255,20 +269,30 @@ void TestHttpTransport::postContentType()
 
 void TestHttpTransport::tls_data()
 {
-    QTest::addColumn<bool>("trustTestCa");
+    QTest::addColumn<int>("caFile"); // 0 none, 1 the test CA, 2 a file without certificates
     QTest::addColumn<int>("status");
 
-    QTest::newRow("test CA trusted") << true << 200;
-    QTest::newRow("certificate not trusted") << false << 0;
+    QTest::newRow("test CA trusted") << 1 << 200;
+    QTest::newRow("certificate not trusted") << 0 << 0;
+    QTest::newRow("CA file without certificates") << 2 << 0;
 }
 
 void TestHttpTransport::tls()
 {
-    QFETCH(bool, trustTestCa);
+    QFETCH(int, caFile);
     QFETCH(int, status);
 
-    if (trustTestCa)
+    QTemporaryFile junk;
+    QVERIFY(junk.open() && junk.write("not a certificate\n") > 0);
+    junk.close();
+    if (caFile == 1)
         IsolatedSettings::set(TwitterSettings::caCertificatesKey, m_certificates.caFile());
+    if (caFile == 2) {
+        IsolatedSettings::set(TwitterSettings::caCertificatesKey, junk.fileName());
+        QTest::ignoreMessage(QtCriticalMsg,
+            qPrintable(QStringLiteral("HttpTransport::HttpTransport() - no certificates in ")
+                + junk.fileName()));
+    }
     LoopbackServer server;
     QVERIFY(server.listenTls(m_certificates.serverCertificate(), m_certificates.serverKey()));
     server.setScripts({ Script::answer(200, "secure") });
