@@ -91,8 +91,6 @@ void TestHttpTransport::answers_data()
         << Script::answer(403, "forbidden") << 403 << QByteArray("forbidden") << QString();
     QTest::newRow("500 with body")
         << Script::answer(500, "oops") << 500 << QByteArray("oops") << QString();
-    QTest::newRow("empty 200") << Script::answer(200, QByteArray()) << 200 << QByteArray()
-                               << QString();
     QTest::newRow("exactly the cap")
         << Script::large(mib, false) << 200 << QByteArray(mib, 'x') << QString();
     QTest::newRow("cut short") << Script::cutShort(200, "abc", 100) << 0 << QByteArray()
@@ -303,7 +301,9 @@ void TestHttpTransport::tls()
     if (status == 200)
         QCOMPARE(HttpTransport::body(reply.get()), QByteArray("secure"));
     else
-        QVERIFY(!HttpTransport::failureReason(reply.get()).isEmpty());
+        QVERIFY2(HttpTransport::failureReason(reply.get()).contains(QLatin1String("certificate")),
+            qPrintable(HttpTransport::failureReason(reply.get())));
+    QCOMPARE(server.requests().size(), status == 200 ? 1 : 0);
 }
 
 void TestHttpTransport::managerPerRequest_data()

@@ -42,7 +42,6 @@ private Q_SLOTS:
     void tweetResponse();
     void badNode_data();
     void badNode();
-    void userClear();
 };
 
 void TestRecords::userFromText_data()
@@ -222,15 +221,6 @@ void TestRecords::badNode()
         User u;
         QVERIFY(!u.fromNode(node));
     }
-}
-
-void TestRecords::userClear()
-{
-    User user;
-    QVERIFY(user.fromText(userXml(QStringLiteral("user"), fullUser)));
-    user.clear();
-    QVERIFY(user.id.isEmpty() && user.name.isEmpty() && user.screen_name.isEmpty()
-        && user.profile_image_url.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
