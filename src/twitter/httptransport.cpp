@@ -12,6 +12,8 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 // Set on a reply that has no complete answer for a reason of our own.
@@ -76,7 +78,9 @@ public:
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this,
             [this] { fail(QStringLiteral("timed out after %1 ms").arg(m_deadline.interval())); });
-        m_deadline.start(deadlineFactor * timeoutMs);
+        // Settings may hold any positive int; the timer takes an int too.
+        m_deadline.start(
+            int(qMin<qint64>(qint64(deadlineFactor) * timeoutMs, std::numeric_limits<int>::max())));
         connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::onMetaData);
         connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatch::onDownload);
         connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent) {
@@ -128,7 +132,7 @@ private:
         const auto error = m_reply->error();
         // Qt's own idle timeout aborts the reply without saying why.
         if ((error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
-            && m_idle.elapsed() >= m_timeoutMs * 9 / 10) {
+            && m_idle.elapsed() >= qint64(m_timeoutMs) * 9 / 10) {
             m_reply->setProperty(failureProperty,
                 QStringLiteral("timed out after %1 ms without data").arg(m_timeoutMs));
             return;

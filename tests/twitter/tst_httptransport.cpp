@@ -8,6 +8,8 @@
 #include <QNetworkReply>
 #include <QtTest>
 
+#include <limits>
+
 using Script = LoopbackServer::Script;
 using ReplyPtr = QScopedPointer<QNetworkReply, QScopedPointerDeleteLater>;
 
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void answers_data();
     void answers();
     void cappedWhileArriving();
+    void largestTimeoutSetting();
     void refused();
     void silentServerTimesOut();
     void drippingServerHitsDeadline();
@@ -146,6 +149,17 @@ void TestHttpTransport::cappedWhileArriving()
     QCOMPARE(HttpTransport::answeredStatus(reply.get()), 0);
     QCOMPARE(HttpTransport::failureReason(reply.get()), QStringLiteral("reply larger than 1 MiB"));
     QTRY_COMPARE(server.abandonedCount(), 1);
+}
+
+void TestHttpTransport::largestTimeoutSetting()
+{
+    IsolatedSettings::set(TwitterSettings::timeoutKey, std::numeric_limits<int>::max());
+    LoopbackServer server;
+    QVERIFY(server.listen({ Script::answer(200, "ok") }));
+    HttpTransport transport;
+    ReplyPtr reply(transport.get(server.url(), "text"));
+    QVERIFY(waitFor(reply.get()));
+    QCOMPARE(HttpTransport::answeredStatus(reply.get()), 200);
 }
 
 void TestHttpTransport::refused()
