@@ -10,14 +10,16 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // The one way the plug-in talks HTTP. Every request gets
-//  - an idle transfer timeout ("timeout_ms") and an overall deadline, so a
-//    silent or dripping server cannot hold a request forever;
+//  - an idle transfer timeout ("timeout_ms") and an overall deadline of three
+//    times that, so a silent or dripping server cannot hold a request forever;
 //  - a cap on the reply body, enforced while it arrives;
 //  - TLS verification always on, with the optional extra CA certificates of
 //    "ca_certificates" trusted besides the system's;
 //  - the system proxy settings;
 //  - no redirects for signed requests (they would carry the Authorization
-//    header to whatever host the redirect names).
+//    header to whatever host the redirect names): a 3xx answer to a signed
+//    request counts as no answer (answeredStatus() 0, failureReason() says
+//    where it pointed). Unsigned requests follow redirects that stay as safe.
 // Requests share one QNetworkAccessManager (connection and TLS session reuse)
 // unless told otherwise. The caller connects the reply's finished() signal
 // itself and hands the reply to deleteLater() after handling it.
@@ -33,9 +35,9 @@ public:
     // GET or POST; a non-empty authorization becomes the Authorization header
     // and makes the request a signed one. POST always carries the content type.
     QNetworkReply *get(const QUrl &url, const QByteArray &contentType,
-                       const QByteArray &authorization = QByteArray());
+        const QByteArray &authorization = QByteArray());
     QNetworkReply *post(const QUrl &url, const QByteArray &contentType, const QByteArray &body,
-                        const QByteArray &authorization = QByteArray());
+        const QByteArray &authorization = QByteArray());
 
     // A fresh manager for every request instead of the shared one (for
     // measuring what connection reuse buys).
@@ -43,16 +45,19 @@ public:
     int timeoutMs() const;
 
     // The reply's HTTP status when the reply arrived whole, otherwise 0
-    // (refused, timed out, cut short, over the size cap, TLS failure...).
+    // (refused, timed out, cut short, over the size cap, TLS failure, signed
+    // request redirected...). 4xx and 5xx answers are whole answers.
     static int answeredStatus(QNetworkReply *reply);
-    // Why a reply has no complete answer, in words for the user.
+    // Why a reply has no complete answer, in words for the user (empty when
+    // nothing went wrong).
     static QString failureReason(QNetworkReply *reply);
-    // The body received so far (at most maxReplySize bytes).
+    // The body received so far (at most maxReplySize bytes); may be called
+    // again, it keeps what it took out of the reply.
     static QByteArray body(QNetworkReply *reply);
 
 private:
     QNetworkReply *send(const QByteArray &verb, const QUrl &url, const QByteArray &contentType,
-                        const QByteArray &body, const QByteArray &authorization);
+        const QByteArray &body, const QByteArray &authorization);
 
     class Private;
     Private *d;

@@ -1,0 +1,32 @@
+#ifndef TESTCERTIFICATES_H
+#define TESTCERTIFICATES_H
+
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QString>
+#include <QTemporaryDir>
+
+// A throwaway CA and a server certificate it signed for 127.0.0.1 and
+// localhost, made with the openssl command in a temporary folder that goes
+// away with the object.
+class TestCertificates
+{
+public:
+    // False (with error() saying why) when openssl is missing or failed.
+    bool create();
+
+    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QSslCertificate serverCertificate() const { return m_certificate; }
+    QSslKey serverKey() const { return m_key; }
+    QString error() const { return m_error; }
+
+private:
+    bool run(const QStringList &arguments);
+
+    QTemporaryDir m_dir;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+    QString m_error;
+};
+
+#endif
