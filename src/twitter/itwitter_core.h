@@ -35,8 +35,8 @@ Q_SIGNALS:
     void tweetResult(bool status, QString text, QString id, QString uid, unsigned long flags);
     void getTweetResult(bool status, QString text, QString id, QString uid, unsigned long flags);
     // flags: 8 no link recorded for the applet, 16 the recorded link is empty.
-    void getShortUrlResult(bool status, QString path, QString origUrl, QString shortUrl,
-                           unsigned long flags);
+    void getShortUrlResult(
+        bool status, QString path, QString origUrl, QString shortUrl, unsigned long flags);
 };
 
 #endif

@@ -546,6 +546,7 @@ bool Signature::consumeLoginResponse(const QString &text)
 
 void Signature::saveCredentials()
 {
+    TwitterSettings::restrictSettingsFile();
     withCredentialsStore([this](QSettings &settings) {
         settings.setValue(QStringLiteral("oauth_token"), oauth_token);
         settings.setValue(QStringLiteral("oauth_token_secret"), oauth_token_secret);

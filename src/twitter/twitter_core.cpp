@@ -2,6 +2,7 @@
 
 #include "platform/xmlguard.h"
 #include "twitter/httptransport.h"
+#include "twitter/selftestvectors.h"
 #include "twitter/tweet.h"
 #include "twitter/twittersettings.h"
 #include "twitter/urlshortener.h"
@@ -31,8 +32,8 @@ QString accessTokenUrl()
 QSettings twitterSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                     QString::fromLatin1(TwitterSettings::organisation),
-                     QString::fromLatin1(TwitterSettings::application));
+        QString::fromLatin1(TwitterSettings::organisation),
+        QString::fromLatin1(TwitterSettings::application));
 }
 
 QString saveStateKey()
@@ -54,13 +55,13 @@ Twitter_core::Twitter_core(QObject *parent, unsigned long flags)
     : ITwitter_core(parent, 0)
     , user(nullptr)
     , signature(QStringLiteral("POST"), Signature::defaultConsumerKey(),
-                Signature::defaultConsumerSecret(), accessTokenUrl())
+          Signature::defaultConsumerSecret(), accessTokenUrl())
     , transport(new HttpTransport(this))
 {
     Q_UNUSED(flags)
     shortener = new UrlShortener(this);
     connect(shortener, &UrlShortener::shortenResult, this, &Twitter_core::onShortenResult,
-            Qt::QueuedConnection);
+        Qt::QueuedConnection);
     saveState = twitterSettings().value(saveStateKey(), false).toBool();
 }
 
@@ -100,8 +101,10 @@ bool Twitter_core::logIn_old(const QString &userName, const QString &password, u
     signature.x_auth_username = userName;
     signature.x_auth_password = password;
     signature.postBody = QStringLiteral("x_auth_mode=client_auth")
-        + QStringLiteral("&x_auth_password=") + QString::fromLatin1(QUrl::toPercentEncoding(password))
-        + QStringLiteral("&x_auth_username=") + QString::fromLatin1(QUrl::toPercentEncoding(userName));
+        + QStringLiteral("&x_auth_password=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(password))
+        + QStringLiteral("&x_auth_username=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(userName));
     if (!signature.createLoginSignature(0)) {
         qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createLoginSignature");
         return false;
@@ -146,19 +149,20 @@ QString Twitter_core::getErrorText() const
 void Twitter_core::setManagerPerRequest(bool perRequest)
 {
     transport->setManagerPerRequest(perRequest);
-    shortener->setManagerPerRequest(perRequest);
+    shortener->transport()->setManagerPerRequest(perRequest);
 }
 
-QNetworkReply *Twitter_core::send(const Signature &signer, const QUrl &url,
-                                  void (Twitter_core::*slot)(QNetworkReply *))
+QNetworkReply *Twitter_core::send(
+    const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *))
 {
     const QByteArray authorization = signer.authorizationHeader.toLatin1();
     QNetworkReply *reply = signer.http_method == QLatin1String("GET")
         ? transport->get(url, getContentType, authorization)
         : transport->post(url, formContentType, signer.postBody.toLatin1(), authorization);
     // Handled in a later turn of the event loop, never inside the call that sent it.
-    connect(reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
-            Qt::QueuedConnection);
+    connect(
+        reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
+        Qt::QueuedConnection);
     return reply;
 }
 
@@ -235,7 +239,7 @@ void Twitter_core::processErrorResponse(QNetworkReply *reply)
     const auto headers = reply->rawHeaderPairs();
     for (const auto &header : headers) {
         qCDebug(lcTwitter, "%s: %s", header.first.constData(),
-                isSecretHeader(header.first) ? "(hidden)" : header.second.constData());
+            isSecretHeader(header.first) ? "(hidden)" : header.second.constData());
     }
 }
 
@@ -268,8 +272,8 @@ bool Twitter_core::isLoggedIn(unsigned long flags)
         qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - failed to createSignature");
         return false;
     }
-    url.setQuery(QStringLiteral("user_id=")
-                 + QString::fromLatin1(QUrl::toPercentEncoding(signer.user_id)));
+    url.setQuery(
+        QStringLiteral("user_id=") + QString::fromLatin1(QUrl::toPercentEncoding(signer.user_id)));
     send(signer, url, &Twitter_core::isLoggedInFinished);
     return true;
 }
@@ -343,7 +347,8 @@ bool Twitter_core::doTweetOld(const QString &text, unsigned long flags)
         qCCritical(lcTwitter, "Twitter_core::doTweet() - failed to createBasicSignature");
         return false;
     }
-    signer.postBody = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
+    signer.postBody
+        = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
     send(signer, url, &Twitter_core::tweetFinished);
     return true;
 }
@@ -424,16 +429,146 @@ bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsign
     // The link comes from the media file's badge record; until that store is
     // part of the library no file has one.
     qCCritical(lcTwitter, "Twitter_core::getShortUrl() - failed to initialize badger for path: %s",
-               qUtf8Printable(path));
+        qUtf8Printable(path));
     return false;
 }
 
-void Twitter_core::onShortenResult(bool status, QString origUrl, QString shortUrl,
-                                   unsigned long flags)
+void Twitter_core::onShortenResult(
+    bool status, QString origUrl, QString shortUrl, unsigned long flags)
 {
     if (status)
         shortUrlCache.insert(origUrl, shortUrl);
     Q_EMIT getShortUrlResult(status, pendingShortPath, origUrl, shortUrl, flags);
+}
+
+namespace {
+
+// Signs the xAuth request of a known-answer vector.
+bool signLoginVector(Signature &signer, const SelfTestVectors::LoginVector &v)
+{
+    signer.x_auth_username = QString::fromUtf8(v.userName);
+    signer.x_auth_password = QString::fromUtf8(v.password);
+    signer.oauth_nonce = QString::fromLatin1(v.nonce);
+    signer.oauth_timestamp = QString::fromLatin1(v.timestamp);
+    signer.urlString = QString::fromLatin1(v.url);
+    signer.x_auth_mode = QString::fromLatin1(v.xAuthMode);
+    signer.clearParams();
+    signer.setupOAuthParams();
+    signer.addParam(QStringLiteral("x_auth_mode"), QStringLiteral("client_auth"));
+    signer.addParam(QStringLiteral("x_auth_password"), signer.x_auth_password);
+    signer.addParam(QStringLiteral("x_auth_username"), signer.x_auth_username);
+    return signer.createSignature(0);
+}
+
+Signature loginVectorSigner(const SelfTestVectors::LoginVector &v)
+{
+    return Signature(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
+        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
+}
+
+void logResultAndExpected(const QString &result, const char *expected)
+{
+    qCDebug(lcTwitter, "Result...");
+    qCDebug(lcTwitter, "%s", qUtf8Printable(result));
+    qCDebug(lcTwitter, "Expected...");
+    qCDebug(lcTwitter, "%s", expected);
+}
+
+} // namespace
+
+bool Twitter_core::signatureTest(unsigned long flags)
+{
+    const bool first = signatureTest1(flags);
+    const bool second = signatureTest2(flags);
+    return first && second;
+}
+
+bool Twitter_core::signatureTest1(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    const SelfTestVectors::LoginVector &v = SelfTestVectors::signatureTest1;
+    Signature signer = loginVectorSigner(v);
+    if (!signLoginVector(signer, v)) {
+        qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createSignature");
+        return false;
+    }
+    if (signer.signatureBaseString != QLatin1String(v.baseString)) {
+        logResultAndExpected(signer.signatureBaseString, v.baseString);
+        return false;
+    }
+    if (signer.oauth_signature != QLatin1String(v.signature)) {
+        qCCritical(lcTwitter,
+            "Twitter_core::signatureTest1() - oauth signature result does not match expected");
+        return false;
+    }
+    qCDebug(lcTwitter, "Twitter_core::signatureTest1() - PASS");
+    return true;
+}
+
+bool Twitter_core::signatureTest2(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    const SelfTestVectors::LoginVector &v = SelfTestVectors::signatureTest2;
+    Signature signer = loginVectorSigner(v);
+    if (!signLoginVector(signer, v)) {
+        qCCritical(lcTwitter, "Twitter_core::signatureTest2() - failed to createSignature");
+        return false;
+    }
+    if (signer.signatureBaseString != QLatin1String(v.baseString)) {
+        qCCritical(lcTwitter,
+            "Twitter_core::signatureTest2() - signature base result does not match expected");
+        logResultAndExpected(signer.signatureBaseString, v.baseString);
+        return false;
+    }
+    if (signer.oauth_signature != QLatin1String(v.signature)) {
+        qCCritical(lcTwitter,
+            "Twitter_core::signatureTest2() - oauth signature result does not match expected");
+        return false;
+    }
+    qCDebug(lcTwitter, "Twitter_core::signatureTest2() - PASS");
+    return true;
+}
+
+bool Twitter_core::signatureTweetTest(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    const SelfTestVectors::TweetVector &v = SelfTestVectors::signatureTweetTest;
+    Signature signer(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
+        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
+    signer.oauth_token = QString::fromLatin1(v.token);
+    signer.oauth_token_secret = QString::fromLatin1(v.tokenSecret);
+    signer.oauth_nonce = QString::fromLatin1(v.nonce);
+    signer.oauth_timestamp = QString::fromLatin1(v.timestamp);
+    signer.clearParams();
+    signer.setupOAuthParams();
+    signer.addParam(QStringLiteral("status"), QString::fromUtf8(v.status));
+    if (!signer.createSignature(0)) {
+        qCCritical(lcTwitter, "Twitter_core::tweetTest() - failed to createBasicSignature");
+        return false;
+    }
+    const struct
+    {
+        const QString &result;
+        const char *expected;
+        const char *mismatch;
+    } checks[] = {
+        { signer.signatureBaseString, v.baseString,
+            "Twitter_core::tweetTest() - base string mis-match" },
+        { signer.oauth_signature, v.signature,
+            "Twitter_core::tweetTest() - oauth_signature mis-match" },
+        { signer.authorizationHeader, v.authorizationHeader,
+            "Twitter_core::tweetTest() - oauth_header mis-match" },
+        { signer.postBody, v.postBody, "Twitter_core::tweetTest() - post_body mis-match" },
+    };
+    for (const auto &check : checks) {
+        if (check.result != QLatin1String(check.expected)) {
+            qCCritical(lcTwitter, "%s", check.mismatch);
+            qCDebug(lcTwitter, "RESULT: %s", qUtf8Printable(check.result));
+            qCDebug(lcTwitter, "EXPECTED: %s", check.expected);
+            return false;
+        }
+    }
+    return true;
 }
 
 ITwitter_core *GetTestObject(QObject *parent, void *unused, unsigned long flags)

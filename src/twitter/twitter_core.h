@@ -81,7 +81,8 @@ private:
     // Prepares a fresh signer for a token-signed request: false when no
     // complete access token is stored.
     bool startSignedRequest(Signature &signer);
-    QNetworkReply *send(const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *));
+    QNetworkReply *send(
+        const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *));
     // Reads the status of a finished reply into httpStatus; when there was no
     // complete answer, errorText becomes the network's own reason.
     int takeStatus(QNetworkReply *reply);
@@ -91,7 +92,7 @@ private:
 };
 
 // Factory for hosts that load the library by name.
-extern "C" ZPVTWITTER_EXPORT ITwitter_core *GetTestObject(QObject *parent, void *unused,
-                                                           unsigned long flags);
+extern "C" ZPVTWITTER_EXPORT ITwitter_core *GetTestObject(
+    QObject *parent, void *unused, unsigned long flags);
 
 #endif

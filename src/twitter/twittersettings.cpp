@@ -13,28 +13,28 @@ namespace TwitterSettings {
 
 namespace {
 
-QVariant value(const char *key)
-{
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromLatin1(organisation), QString::fromLatin1(application));
-    settings.beginGroup(QString::fromLatin1(group));
-    return settings.value(QString::fromLatin1(key));
-}
-
-QUrl baseUrl(const char *key, const char *fallback)
-{
-    QString text = value(key).toString().trimmed();
-    QUrl url(text, QUrl::StrictMode);
-    if (text.isEmpty() || !url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
-        url = QUrl(QString::fromLatin1(fallback));
+    QVariant value(const char *key)
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+            QString::fromLatin1(organisation), QString::fromLatin1(application));
+        settings.beginGroup(QString::fromLatin1(group));
+        return settings.value(QString::fromLatin1(key));
     }
-    // Only scheme, host and port count; paths are fixed by the protocol.
-    url.setPath(QString());
-    url.setQuery(QString());
-    url.setFragment(QString());
-    return url;
-}
+
+    QUrl baseUrl(const char *key, const char *fallback)
+    {
+        QString text = value(key).toString().trimmed();
+        QUrl url(text, QUrl::StrictMode);
+        if (text.isEmpty() || !url.isValid() || url.host().isEmpty()
+            || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+            url = QUrl(QString::fromLatin1(fallback));
+        }
+        // Only scheme, host and port count; paths are fixed by the protocol.
+        url.setPath(QString());
+        url.setQuery(QString());
+        url.setFragment(QString());
+        return url;
+    }
 
 } // namespace
 
@@ -68,8 +68,7 @@ QString caCertificatesFile()
 void restrictSettingsFile()
 {
     const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                                   QString::fromLatin1(organisation),
-                                   QString::fromLatin1(application))
+        QString::fromLatin1(organisation), QString::fromLatin1(application))
                              .fileName();
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QByteArray native = QFile::encodeName(path);
