@@ -16,6 +16,8 @@ public:
     bool create();
 
     QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString serverCertificateFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
+    QString serverKeyFile() const { return m_dir.filePath(QStringLiteral("server.key")); }
     QSslCertificate serverCertificate() const { return m_certificate; }
     QSslKey serverKey() const { return m_key; }
     QString error() const { return m_error; }
