@@ -73,7 +73,8 @@ qint64 durationOf(AVFormatContext *context, int stream)
         return context->duration / AV_TIME_BASE;
     const AVStream *video = context->streams[stream];
     if (video->duration != AV_NOPTS_VALUE && video->duration >= 0)
-        return av_rescale_q(video->duration, video->time_base, AVRational { 1, 1 });
+        return av_rescale_q_rnd(
+            video->duration, video->time_base, AVRational { 1, 1 }, AV_ROUND_DOWN);
     return -1;
 }
 
