@@ -51,12 +51,15 @@ QImage fitted(const QImage &image, int edge)
     return image.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
+// QImageReader::text() cuts keys at the first colon, so the keys are
+// taken from the decoded image.
 QImage readValid(const QString &file, const QByteArray &uri, const QString &mtime)
 {
     QImageReader reader(file, "png");
-    if (!reader.canRead() || reader.text(uriKey).toUtf8() != uri || reader.text(mtimeKey) != mtime)
+    const QImage image = reader.read();
+    if (image.isNull() || image.text(uriKey).toUtf8() != uri || image.text(mtimeKey) != mtime)
         return {};
-    return reader.read();
+    return image;
 }
 
 QImage renderSource(const QString &path, int edge)
