@@ -185,7 +185,10 @@ bool writeSidecar(const FileState &state, const QString &name, const QString &te
     if (lookUp(besideRecord, name, unused))
         return false;
     const QString user = ClipFramePrivate::userStorePath(state.path);
-    if (!QDir().mkpath(QFileInfo(user).absolutePath()))
+    // The records name the user's media: keep them private.
+    const QString folder = QFileInfo(user).absolutePath();
+    if (!QDir().mkpath(folder)
+        || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return false;
     QJsonObject record = loadRecord(user);
     if (!userRecordMatches(record, state, true))
