@@ -20,7 +20,9 @@
 // Sidecars are replaced atomically. Reads look at the extended attribute
 // first, then the sidecar beside the file, then the per-user store; writes
 // never touch the media data and leave the previous text in place when they
-// fail; removal clears the name in all three places.
+// fail (so a text already in an extended attribute that can no longer be
+// changed stays, and the write reports false); removal clears the name in
+// all three places.
 //
 // A file that carries no text under a name reads as true with an empty
 // text; a file that does not exist reads as false.

@@ -79,10 +79,6 @@ private Q_SLOTS:
     void reusesOnlyCurrentThumbnails_data();
     void reusesOnlyCurrentThumbnails();
     void thumbnailsOfVideos();
-    void folderPaths_data();
-    void folderPaths();
-    void appPath_data();
-    void appPath();
     void dllDirectoryScopeRestores();
     void bringsMinimisedWidgetToFront();
 
@@ -493,58 +489,6 @@ void TestOsProxyLib::thumbnailsOfVideos()
             QCryptographicHash::hash(fileUri(clip), QCryptographicHash::Md5).toHex())
         + QStringLiteral(".png");
     QVERIFY(QFileInfo::exists(stored));
-}
-
-void TestOsProxyLib::folderPaths_data()
-{
-    QTest::addColumn<int>("csidl");
-    QTest::addColumn<QByteArray>("variable");
-    QTest::addColumn<QByteArray>("value");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("common program files")
-        << 0x2b << QByteArray("CommonProgramFiles") << QByteArray("/opt/common") << "/opt/common";
-    QTest::newRow("program files")
-        << 0x26 << QByteArray("ProgramFiles") << QByteArray("/opt/pf") << "/opt/pf";
-    QTest::newRow("program files unset")
-        << 0x26 << QByteArray("ProgramFiles") << QByteArray() << "/usr/lib";
-    QTest::newRow("common app data") << 0x23 << QByteArray("XDG_DATA_DIRS")
-                                     << QByteArray(":/srv/share:/usr/share") << "/srv/share";
-    QTest::newRow("local app data")
-        << 0x1c << QByteArray("XDG_DATA_HOME") << QByteArray("/home/u/data") << "/home/u/data";
-    QTest::newRow("unknown") << 0x7f << QByteArray("ZPVT_UNUSED") << QByteArray() << "";
-}
-
-void TestOsProxyLib::folderPaths()
-{
-    QFETCH(int, csidl);
-    QFETCH(QByteArray, variable);
-    QFETCH(QByteArray, value);
-    QFETCH(QString, expected);
-    const QByteArray saved = qgetenv(variable.constData());
-    qputenv(variable.constData(), value);
-    const QString got = getFolderPath(csidl);
-    qputenv(variable.constData(), saved);
-    QCOMPARE(got, expected);
-}
-
-void TestOsProxyLib::appPath_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("on PATH") << "xdg-open" << true;
-    QTest::newRow("missing") << "zpvt-no-such-program" << false;
-    QTest::newRow("a path is no name") << "bin/xdg-open" << false;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestOsProxyLib::appPath()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, found);
-    QString path = QStringLiteral("previous");
-    QCOMPARE(getAppPath(name, path), found);
-    QCOMPARE(path, found ? m_dir.filePath(QStringLiteral("bin/xdg-open")) : QString());
 }
 
 void TestOsProxyLib::dllDirectoryScopeRestores()
