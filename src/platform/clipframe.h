@@ -26,6 +26,8 @@
 //
 // A file that carries no text under a name reads as true with an empty
 // text; a file that does not exist reads as false.
+// The photo pair keeps its text under "BadgeData" as well, so that removal
+// by that name clears photos and videos alike.
 //
 // isMovieFile and getDuration look into the file (never at its suffix): a
 // movie is a file with a video stream in a container that is not a still

@@ -15,7 +15,12 @@ namespace {
 
 struct FormatCloser
 {
-    void operator()(AVFormatContext *context) const { avformat_close_input(&context); }
+    void operator()(AVFormatContext *context) const
+    {
+        AVIOContext *io = context->pb;
+        avformat_close_input(&context);
+        avio_closep(&io);
+    }
 };
 using FormatContext = std::unique_ptr<AVFormatContext, FormatCloser>;
 
@@ -32,24 +37,41 @@ struct PacketCloser
     void operator()(AVPacket *packet) const { av_packet_free(&packet); }
 };
 
-// Only the plain file protocol: a path must never make the demuxer reach
-// out to the network or to other files (playlists, concatenation lists).
+int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **)
+{
+    return AVERROR(EPERM);
+}
+
+// The file alone: its content must never make a demuxer open anything else
+// (playlists, concatenation lists, references to the network).
 FormatContext openInput(const QString &path)
 {
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext *context = nullptr;
+    AVIOContext *io = nullptr;
     const QByteArray url = "file:" + QFile::encodeName(path);
-    const int rc = avformat_open_input(&context, url.constData(), nullptr, &options);
+    const int opened = avio_open2(&io, url.constData(), AVIO_FLAG_READ, nullptr, &options);
     av_dict_free(&options);
-    if (rc < 0)
+    if (opened < 0)
         return nullptr;
+    AVFormatContext *context = avformat_alloc_context();
+    if (!context) {
+        avio_closep(&io);
+        return nullptr;
+    }
+    context->pb = io;
+    context->flags |= AVFMT_FLAG_CUSTOM_IO;
+    context->io_open = refuseNestedOpen;
+    if (avformat_open_input(&context, url.constData(), nullptr, nullptr) < 0) {
+        avio_closep(&io); // the context is freed, our reader is not
+        return nullptr;
+    }
     return FormatContext(context);
 }
 
-// Demuxers that read one picture, an image sequence or text art: their
-// "video" streams are no movie.
-bool isStillFormat(const AVInputFormat *format)
+// Demuxers that read one picture, an image sequence, text art or a list of
+// other files: what they report is no movie of this file.
+bool isExcludedFormat(const AVInputFormat *format)
 {
     const QByteArray name(format->name);
     return name.startsWith("image2") || name.endsWith("_pipe") || name == "gif" || name == "apng"
@@ -84,7 +106,7 @@ MediaProbe probeMedia(const QString &path)
 {
     MediaProbe result;
     FormatContext context = openInput(path);
-    if (!context || isStillFormat(context->iformat))
+    if (!context || isExcludedFormat(context->iformat))
         return result;
     int stream = videoStreamIndex(context.get());
     // Most containers name their streams and length in the header; reading

@@ -152,6 +152,10 @@ void TestClipFrame::initTestCase()
     QVERIFY(writeFile(m_dir.filePath(QStringLiteral("text.mp4")),
         QByteArray("just some words, no movie at all\n").repeated(40)));
     QVERIFY(writeFile(m_dir.filePath(QStringLiteral("empty.mp4")), {}));
+    QVERIFY(writeFile(m_dir.filePath(QStringLiteral("playlist.mp4")),
+        "#EXTM3U\n#EXT-X-TARGETDURATION:65\n#EXTINF:65,\n"
+            + QFile::encodeName(m_dir.filePath(QStringLiteral("clip65.mp4")))
+            + "\n#EXT-X-ENDLIST\n"));
     QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.mp4")));
 }
 
@@ -177,6 +181,7 @@ void TestClipFrame::probe_data()
     QTest::newRow("jpeg named .mp4") << "still.mp4" << false << false << 0ul;
     QTest::newRow("text named .mp4") << "text.mp4" << false << false << 0ul;
     QTest::newRow("empty file") << "empty.mp4" << false << false << 0ul;
+    QTest::newRow("playlist naming a movie") << "playlist.mp4" << false << false << 0ul;
     QTest::newRow("missing file") << "missing.mp4" << false << false << 0ul;
     QTest::newRow("folder") << "folder.mp4" << false << false << 0ul;
 }
