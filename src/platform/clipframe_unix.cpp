@@ -64,18 +64,21 @@ int xattrGet(const QByteArray &file, const QByteArray &name, QByteArray &value)
         errno = ENOTSUP;
         return -1;
     }
+    // Badge texts fit the first try; the size is asked for only when not.
+    value.resize(4096);
     for (;;) {
-        const ssize_t size = ::getxattr(file.constData(), name.constData(), nullptr, 0);
-        if (size < 0)
-            return -1;
-        value.resize(size);
-        const ssize_t got = ::getxattr(file.constData(), name.constData(), value.data(), size);
+        const ssize_t got
+            = ::getxattr(file.constData(), name.constData(), value.data(), value.size());
         if (got >= 0) {
             value.resize(got);
             return 0;
         }
-        if (errno != ERANGE) // ERANGE: the value grew between the two calls
+        if (errno != ERANGE)
             return -1;
+        const ssize_t size = ::getxattr(file.constData(), name.constData(), nullptr, 0);
+        if (size < 0)
+            return -1;
+        value.resize(size); // ERANGE again if it grows meanwhile: ask once more
     }
 }
 
