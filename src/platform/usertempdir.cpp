@@ -1,0 +1,38 @@
+#include "platform/usertempdir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool isPrivateFolder(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
+QString userTempPath()
+{
+    // Taken only when the user set it up properly; QStandardPaths would warn
+    // about and repair (or silently replace) anything else.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return runtime;
+
+    const QString fallback
+        = QDir::tempPath() + QStringLiteral("/zpv-") + QString::number(::geteuid());
+    const QByteArray native = QFile::encodeName(fallback);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    // An existing entry must be ours and closed to others; never follow a link.
+    return isPrivateFolder(fallback) ? fallback : QString();
+}
