@@ -1,7 +1,7 @@
 #include "servicestore.h"
 
 #include "randomtext.h"
-#include "zpvlogging.h"
+#include "servicelogging.h"
 
 #include <QCryptographicHash>
 #include <QPasswordDigestor>
@@ -93,14 +93,14 @@ bool ServiceStore::exec(const QString &statement, const QVariantList &values)
     QSqlQuery query(QSqlDatabase::database(m_connection));
     if (!query.prepare(statement)) {
         qCCritical(
-            lcTwitter, "ServiceStore::exec() - %s", qUtf8Printable(query.lastError().text()));
+            lcService, "ServiceStore::exec() - %s", qUtf8Printable(query.lastError().text()));
         return false;
     }
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
         qCCritical(
-            lcTwitter, "ServiceStore::exec() - %s", qUtf8Printable(query.lastError().text()));
+            lcService, "ServiceStore::exec() - %s", qUtf8Printable(query.lastError().text()));
         return false;
     }
     return true;

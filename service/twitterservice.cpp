@@ -1,7 +1,7 @@
 #include "twitterservice.h"
 
 #include "xmlreplies.h"
-#include "zpvlogging.h"
+#include "servicelogging.h"
 
 #include <QDir>
 #include <QFile>
@@ -227,7 +227,7 @@ void TwitterService::write(
     const QHttpServerRequest &request, QTcpSocket *socket, const ServiceReply &reply) const
 {
     // Only the path: queries may carry links people would rather not see in logs.
-    qCInfo(lcTwitter, "%s %s %d", methodName(request.method()).constData(),
+    qCInfo(lcService, "%s %s %d", methodName(request.method()).constData(),
         qUtf8Printable(request.url().path(QUrl::FullyEncoded)), reply.status);
     QHttpServerResponder responder = makeResponder(request, socket);
     if (!reply.filePath.isEmpty()) {

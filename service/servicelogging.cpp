@@ -1,0 +1,3 @@
+#include "servicelogging.h"
+
+Q_LOGGING_CATEGORY(lcService, "zpv.twitterd")
