@@ -13,15 +13,6 @@ const QString TwitterCoreObject::videoUploadAppId
 const QString TwitterCoreObject::trayAppId
     = QStringLiteral("{5E799358-947D-4c3b-9F93-E75A7ABAFC0F}");
 
-namespace {
-
-// Close-down states.
-constexpr unsigned long closeDuringHandOver = 2;
-constexpr unsigned long closeLater = 6;
-constexpr unsigned long minimisedByUser = 14;
-
-} // namespace
-
 TwitterCoreObject::TwitterCoreObject(QObject *wizardHost, unsigned long appletManager)
     : SNAppCoreObject(wizardHost, appletManager)
     , m_tweetInfo(nullptr)
@@ -175,14 +166,14 @@ void TwitterCoreObject::sysTrayClicked(bool clicked)
 
 void TwitterCoreObject::onMinimize()
 {
-    m_closeDownState = minimisedByUser;
+    m_closeDownState = MinimisedByUser;
     Q_EMIT startMinimize(true);
 }
 
 void TwitterCoreObject::startCloseDownLater(unsigned long flags)
 {
     Q_UNUSED(flags)
-    m_closeDownState = closeLater;
+    m_closeDownState = CloseLater;
     Q_EMIT startMinimize(true);
     m_closeDownTimer->stop();
     m_closeDownTimer->start(m_closeDownDelayMs);
@@ -207,7 +198,7 @@ void TwitterCoreObject::onHideEvent(unsigned long flags)
 void TwitterCoreObject::onCloseDownLaterTimer()
 {
     m_closeDownTimer->stop();
-    m_closeDownState = 0;
+    m_closeDownState = CloseNone;
     Q_EMIT appRequest(ownAppId, 4);
 }
 
@@ -215,7 +206,7 @@ void TwitterCoreObject::onRequestShutdown(unsigned long flags)
 {
     m_requestFlags = flags;
     if (m_waitingForUpload) {
-        m_closeDownState = closeDuringHandOver;
+        m_closeDownState = CloseDuringHandOver;
         flags |= 0x2;
     }
     Q_EMIT verifyShutdown(qobject_cast<QWidget *>(m_wizardHost), true, flags);
@@ -225,7 +216,7 @@ void TwitterCoreObject::onRequestAuthorizeRequestApp(unsigned long flags)
 {
     m_requestFlags = flags;
     if (m_waitingForUpload) {
-        m_closeDownState = closeDuringHandOver;
+        m_closeDownState = CloseDuringHandOver;
         flags |= 0x2;
     }
     Q_EMIT authorizeRequestApp(ownAppId, true, flags);
@@ -235,7 +226,7 @@ void TwitterCoreObject::confirmShutdown(int response, unsigned long flags)
 {
     Q_UNUSED(flags)
     if (response == 1)
-        m_closeDownState = closeLater;
+        m_closeDownState = CloseLater;
     Q_EMIT verifyShutdown(qobject_cast<QWidget *>(m_wizardHost), response == 1 || response == 2,
         m_requestFlags | m_closeDownState);
 }
@@ -244,7 +235,7 @@ void TwitterCoreObject::confirmAuthorize(int response, unsigned long flags)
 {
     Q_UNUSED(flags)
     if (response == 1)
-        m_closeDownState = closeLater;
+        m_closeDownState = CloseLater;
     Q_EMIT authorizeRequestApp(
         ownAppId, response == 1 || response == 2, m_requestFlags | m_closeDownState);
 }
@@ -255,12 +246,12 @@ void TwitterCoreObject::onRequestSNAppReadyToClose(const QString &id, unsigned l
     if (id != ownAppId)
         return;
     Q_EMIT snAppReadyToClose(id, true, m_closeDownState);
-    m_closeDownState = 0;
+    m_closeDownState = CloseNone;
 }
 
 void TwitterCoreObject::resetVerifyFlags()
 {
-    m_closeDownState = 0;
+    m_closeDownState = CloseNone;
     m_requestFlags = 0;
 }
 

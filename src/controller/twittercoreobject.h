@@ -163,6 +163,14 @@ protected:
     void setCloseDownDelay(int milliseconds);
 
 private:
+    // Why the plug-in is hiding or closing, as reported to the applet manager.
+    enum CloseDownState : unsigned long {
+        CloseNone = 0,
+        CloseDuringHandOver = 2,
+        CloseLater = 6,
+        MinimisedByUser = 14,
+    };
+
     void getSelectedContent();
     void connectClient();
     void connectWizardHost();

@@ -58,7 +58,7 @@ void TwitterCoreObject::onNextMustUploadClicked(bool checked)
     Q_UNUSED(checked)
     // share flow:
     m_waitingForUpload = true;
-    m_closeDownState = 6;
+    m_closeDownState = CloseLater;
     Q_EMIT startMinimize(true);
 }
 
@@ -81,7 +81,7 @@ void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
         return;
     if (appId == videoUploadAppId && !(flags & 0x2)) {
         m_waitingForUpload = false;
-        m_closeDownState = 0;
+        m_closeDownState = CloseNone;
         Q_EMIT appRequest(ownAppId, 4);
         return;
     }
@@ -110,7 +110,7 @@ void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const 
     if (!status) {
         onUploadStatusError(appid, status, path, link, flags);
         Q_EMIT youTubeStatus(0);
-        m_closeDownState = 0;
+        m_closeDownState = CloseNone;
         Q_EMIT appRequest(ownAppId, 4);
     } else if (flags & 0x1) {
         Q_EMIT appRequest(videoUploadAppId, 3);
@@ -199,7 +199,7 @@ void TwitterCoreObject::sendTweet(unsigned long flags)
     Q_UNUSED(flags)
     // share flow:
     if (m_waitingForUpload) {
-        m_closeDownState = 6;
+        m_closeDownState = CloseLater;
         Q_EMIT startMinimize(true);
         m_tweetDeferred = true;
         return;

@@ -117,10 +117,12 @@ void TestSignInFlow::passwordSignIn_data()
     QTest::addColumn<QString>("secret");
     QTest::addColumn<bool>("remember");
     QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("uploaded");
 
-    QTest::newRow("good password, remember") << password << true << true;
-    QTest::newRow("good password, forget") << password << false << true;
-    QTest::newRow("wrong password") << QStringLiteral("pa||ss") << true << false;
+    QTest::newRow("good password, remember") << password << true << true << false;
+    QTest::newRow("good password, forget") << password << false << true << false;
+    QTest::newRow("good password after the upload") << password << false << true << true;
+    QTest::newRow("wrong password") << QStringLiteral("pa||ss") << true << false << false;
 }
 
 void TestSignInFlow::passwordSignIn()
@@ -128,8 +130,13 @@ void TestSignInFlow::passwordSignIn()
     QFETCH(QString, secret);
     QFETCH(bool, remember);
     QFETCH(bool, accepted);
+    QFETCH(bool, uploaded);
 
     ControllerFixture fixture({ { m_video, QImage() } });
+    if (uploaded) {
+        fixture.controller->onUploadStatus(TwitterCoreObject::videoUploadAppId, true, m_video,
+            QStringLiteral("http://127.0.0.1/v/1"), 0x2);
+    }
     WizardPage *page = signIn(fixture, secret, remember);
     if (!accepted) {
         QTRY_COMPARE(fixture.host->firstArguments("onShowError"), ulongs({ 2 }));
@@ -141,7 +148,12 @@ void TestSignInFlow::passwordSignIn()
     QTRY_COMPARE(fixture.host->calls("onGetLoggedInUserComplete").size(), 2);
     QCOMPARE(
         fixture.host->calls("onGetLoggedInUserComplete").at(1), QVariantList({ true, QString() }));
-    QTRY_COMPARE(fixture.host->firstArguments("onDoWizardNext"), ulongs({ 0 }));
+    // Once the video is up, the wizard resumes at the tweet instead.
+    if (uploaded)
+        QTRY_COMPARE(fixture.host->firstArguments("onResumeWizard"), ulongs({ 72 }));
+    else
+        QTRY_COMPARE(fixture.host->firstArguments("onDoWizardNext"), ulongs({ 0 }));
+    QCOMPARE(fixture.host->calls("onDoWizardNext").isEmpty(), uploaded);
     QVERIFY(fixture.host->calls("onShowError").isEmpty());
 
     // The page gets the screen name and a masked password back, never the real one.

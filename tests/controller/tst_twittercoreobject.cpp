@@ -30,6 +30,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void hostContract_data();
+    void hostContract();
     void construction();
     void limits_data();
     void limits();
@@ -103,6 +105,79 @@ Selection TestTwitterCoreObject::items(const QStringList &names) const
         selection.append({ m_media.filePath(name), thumbnail });
     }
     return selection;
+}
+
+void TestTwitterCoreObject::hostContract_data()
+{
+    QTest::addColumn<bool>("base");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("signatures");
+
+    QTest::newRow("base signals") << true << int(QMetaMethod::Signal)
+                                  << QStringList { "setReviewSelected(QStringList,ulong)",
+                                         "displayLimitsErrorMsg(QString,ulong)",
+                                         "reviewApproval(bool,ulong)" };
+    QTest::newRow("base slots") << true << int(QMetaMethod::Slot)
+                                << QStringList { "onSubmitForApproval(QStringList,ulong)" };
+    QTest::newRow("signals")
+        << false << int(QMetaMethod::Signal)
+        << QStringList { "showMustUpload(ulong)", "requestSelectContent(ulong)",
+               "showWelcome(ulong)", "showError(ulong)", "sendInfo(QString,ulong)",
+               "sendInfo(QString,QImage,ulong)", "popupMessage(ulong)", "startUploadWizard(ulong)",
+               "doWizardNext(ulong)", "doWizardBack(ulong)", "requestConfirmation(ulong)",
+               "cancelAllThreads(ulong)", "clearWizardPages(ulong)",
+               "registerSNAppCore(QObject*,ulong)", "snAppReadyToClose(QString,bool,ulong)",
+               "loginComplete(bool,QString)", "getLoggedInUserComplete(bool,QString)",
+               "resumeWizard(ulong)", "verifyShutdown(QWidget*,bool,ulong)",
+               "authorizeRequestApp(QString,bool,ulong)", "startMinimize(bool)",
+               "setExternalProgressRange(int,int)", "setExternalProgressValue(int)",
+               "cancelSNApp(ulong)", "uploadComplete(ulong)", "requestApp(QString,QString,ulong)",
+               "appRequest(QString,ulong)", "youTubeStatus(ulong)", "assertValid()" };
+    // Private ones carry a leading "-".
+    QTest::newRow("slots")
+        << false << int(QMetaMethod::Slot)
+        << QStringList { "onUploadWizardAgain(ulong)", "onResume(ulong)",
+               "onRequestSendInfo(ulong)", "onWizardBackBtn(bool)", "onWizardNextBtn(bool)",
+               "onWizardApplyBtn(bool)", "onWizardUploadBackBtn(bool)", "onWizardUploadBtn(bool)",
+               "onReportInfo(QString,ulong)", "onCancel(bool)", "onConfirm(int,ulong)",
+               "onThreadCancelled(long,ulong)", "onUploadComplete(long,ulong)",
+               "onRequestSNAppReadyToClose(QString,ulong)", "onLoginNext(bool)",
+               "onCreateAccount()", "onGetLoggedInUserComplete(bool,ulong)",
+               "onRequestShutdown(ulong)", "onRequestAuthorizeRequestApp(ulong)",
+               "confirmShutdown(int,ulong)", "confirmAuthorize(int,ulong)", "onMinimize()",
+               "onLogout(bool)", "onLogin(ulong)", "onNextMustUploadClicked(bool)",
+               "onBackMustUploadClicked(bool)", "onReviewNextBtn(bool)",
+               "onSubmitForApproval(QStringList,ulong)", "onAppClosed(QString,ulong)",
+               "onUploadStatus(QString,bool,QString,QString,ulong)",
+               "onUploadStatusError(QString,bool,QString,QString,ulong)",
+               "onShortUrlInPlace(ulong)", "onShowEvent(ulong)", "onHideEvent(ulong)",
+               "-onStartCoreObject(ulong)", "-onSelectContent(QString,QImage,ulong)",
+               "-onLoginComplete(bool,ulong)",
+               "-onFileUploadComplete(bool,QString,QString,ulong,int,QString)",
+               "-onTweetResult(bool,QString,QString,QString,ulong)",
+               "-onGetShortUrlResult(bool,QString,QString,QString,ulong)",
+               "-onCloseDownLaterTimer()" };
+}
+
+void TestTwitterCoreObject::hostContract()
+{
+    QFETCH(bool, base);
+    QFETCH(int, type);
+    QFETCH(QStringList, signatures);
+
+    // The host connects by these strings, in this order of declaration.
+    const QMetaObject &meta
+        = base ? SNAppCoreObject::staticMetaObject : TwitterCoreObject::staticMetaObject;
+    QStringList declared;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        if (method.methodType() != type)
+            continue;
+        const QString prefix
+            = method.access() == QMetaMethod::Private ? QStringLiteral("-") : QString();
+        declared.append(prefix + QString::fromLatin1(method.methodSignature()));
+    }
+    QCOMPARE(declared, signatures);
 }
 
 void TestTwitterCoreObject::construction()
