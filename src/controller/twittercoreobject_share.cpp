@@ -1,0 +1,262 @@
+// The share flow: selection, hand-over to the video upload applet, short
+// link and tweet.
+#include "controller/twittercoreobject.h"
+
+#include "catalog/contentinfo.h"
+#include "twitter/twitter_core.h"
+
+#include <QTimer>
+
+void TwitterCoreObject::onSelectContent(
+    const QString &path, const QImage &image, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    m_selection.insert(path, image);
+}
+
+QStringList TwitterCoreObject::selectionPaths() const
+{
+    return m_selection.keys();
+}
+
+void TwitterCoreObject::onSubmitForApproval(const QStringList &paths, unsigned long flags)
+{
+    m_mustUploadFirst = false;
+    if (paths.size() == 1 && !m_waitingForUpload)
+        checkYTRequirement(paths.first(), 0);
+    SNAppCoreObject::onSubmitForApproval(paths, flags);
+}
+
+void TwitterCoreObject::checkYTRequirement(const QString &path, unsigned long flags)
+{
+    Q_UNUSED(path)
+    Q_UNUSED(flags)
+    // share flow: no badge record can be read yet, so no item has a link from
+    // the video upload applet.
+    m_mustUploadFirst = true;
+}
+
+bool TwitterCoreObject::okToBeginUploadWizard(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    return true;
+}
+
+void TwitterCoreObject::onReviewNextBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    // share flow:
+    Q_EMIT doWizardNext(0);
+    if (m_mustUploadFirst) {
+        Q_EMIT sendInfo(QString(), QImage(), InfoReportNow);
+        Q_EMIT showMustUpload(0);
+    }
+}
+
+void TwitterCoreObject::onNextMustUploadClicked(bool checked)
+{
+    Q_UNUSED(checked)
+    // share flow:
+    m_waitingForUpload = true;
+    m_closeDownState = CloseLater;
+    Q_EMIT startMinimize(true);
+}
+
+void TwitterCoreObject::onBackMustUploadClicked(bool checked)
+{
+    Q_UNUSED(checked)
+    Q_EMIT resumeWizard(16);
+}
+
+void TwitterCoreObject::onUploadWizardAgain(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    Q_EMIT resumeWizard(16);
+}
+
+void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
+{
+    // share flow:
+    if (!m_waitingForUpload)
+        return;
+    if (appId == videoUploadAppId && !(flags & 0x2)) {
+        m_waitingForUpload = false;
+        m_closeDownState = CloseNone;
+        Q_EMIT appRequest(ownAppId, 4);
+        return;
+    }
+    if (!(flags & 0x4))
+        return;
+    if (appId == ownAppId) {
+        ContentInfo info;
+        info.paths = m_reportedPaths.isEmpty() ? selectionPaths() : m_reportedPaths;
+        contentInfoToXml(info);
+        Q_EMIT requestApp(videoUploadAppId, info.xml, 40);
+    } else if (appId == videoUploadAppId) {
+        if (!m_tweetDeferred) {
+            Q_EMIT requestApp(ownAppId, QString(), 0);
+            Q_EMIT resumeWizard(m_client->haveAccessToken(0) ? 72 : 32);
+        }
+        Q_EMIT youTubeStatus(0);
+    }
+}
+
+void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const QString &path,
+    const QString &link, unsigned long flags)
+{
+    // share flow:
+    if (appid != videoUploadAppId)
+        return;
+    if (!status) {
+        onUploadStatusError(appid, status, path, link, flags);
+        Q_EMIT youTubeStatus(0);
+        m_closeDownState = CloseNone;
+        Q_EMIT appRequest(ownAppId, 4);
+    } else if (flags & 0x1) {
+        Q_EMIT appRequest(videoUploadAppId, 3);
+        Q_EMIT youTubeStatus(1);
+    } else if (flags & 0x2) {
+        m_waitingForUpload = false;
+        m_uploadDone = true;
+        m_client->getShortUrl(path, videoUploadAppId, 0);
+        Q_EMIT appRequest(videoUploadAppId, 4);
+        Q_EMIT youTubeStatus(0);
+        if (!m_tweetDeferred)
+            Q_EMIT requestApp(ownAppId, QString(), 0);
+    }
+}
+
+void TwitterCoreObject::onUploadStatusError(const QString &appid, bool status, const QString &path,
+    const QString &link, unsigned long flags)
+{
+    Q_UNUSED(appid)
+    Q_UNUSED(status)
+    Q_UNUSED(path)
+    Q_UNUSED(link)
+    Q_UNUSED(flags)
+}
+
+void TwitterCoreObject::processPendingShortUrlRequest()
+{
+    // share flow:
+    if (m_reportedPaths.size() == 1)
+        m_client->getShortUrl(m_reportedPaths.first(), videoUploadAppId, 0);
+}
+
+void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
+    const QString &origUrl, const QString &shortUrl, unsigned long flags)
+{
+    Q_UNUSED(path)
+    // share flow:
+    if (status && !shortUrl.isEmpty()) {
+        m_shortUrl = shortUrl;
+    } else if (!(flags & 0x8)) {
+        if (origUrl.isEmpty())
+            Q_EMIT showError(32);
+        else
+            m_shortUrl = origUrl;
+    }
+    onRequestSendInfo(InfoShortUrl);
+}
+
+void TwitterCoreObject::onShortUrlInPlace(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    // share flow:
+    if (!m_tweetDeferred)
+        return;
+    m_waitingForUpload = false;
+    sendTweet(0);
+}
+
+void TwitterCoreObject::onWizardNextBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    Q_EMIT doWizardNext(0);
+}
+
+void TwitterCoreObject::onWizardBackBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    Q_EMIT doWizardBack(0);
+}
+
+void TwitterCoreObject::onWizardUploadBackBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    Q_EMIT clearWizardPages(0);
+    Q_EMIT doWizardBack(0);
+}
+
+void TwitterCoreObject::onWizardUploadBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    sendTweet(0);
+}
+
+void TwitterCoreObject::sendTweet(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    // share flow:
+    if (m_waitingForUpload) {
+        m_closeDownState = CloseLater;
+        Q_EMIT startMinimize(true);
+        m_tweetDeferred = true;
+        return;
+    }
+    armPendingStep(m_tweetReportMask, true, true);
+}
+
+void TwitterCoreObject::runTweetStep()
+{
+    m_uploads.clear();
+    const QString text = m_tweetInfo.record.value(QStringLiteral("description"));
+    if (m_client->doTweet(text, 0))
+        return;
+    // No result signal follows a request that never went out.
+    const QString message = tr("The tweet could not be sent: there is no usable sign-in.");
+    QTimer::singleShot(0, this, [this, message] {
+        m_userErrorMsg = message;
+        Q_EMIT showError(2048);
+    });
+}
+
+void TwitterCoreObject::onTweetResult(
+    bool status, const QString &text, const QString &id, const QString &uid, unsigned long flags)
+{
+    Q_UNUSED(id)
+    Q_UNUSED(uid)
+    if (!status) {
+        m_userErrorMsg = text;
+        Q_EMIT showError(2048);
+        return;
+    }
+    // share flow: the shared item is badged here once the badge store exists.
+    if (!m_waitingForUpload)
+        startCloseDownLater(flags);
+    Q_EMIT showWelcome(16);
+}
+
+void TwitterCoreObject::onFileUploadComplete(bool status, const QString &path, const QString &link,
+    unsigned long flags, int statusRetCode, const QString &statusMsg)
+{
+    Q_UNUSED(link)
+    Q_UNUSED(flags)
+    // share flow: a successful upload is badged here once the badge store exists.
+    m_uploads.insert(path, UploadStatus(statusRetCode, statusMsg, status));
+}
+
+void TwitterCoreObject::onUploadComplete(long id, unsigned long flags)
+{
+    Q_UNUSED(id)
+    Q_UNUSED(flags)
+    Q_EMIT uploadComplete(0);
+    bool allDone = true;
+    for (const UploadStatus &upload : std::as_const(m_uploads))
+        allDone = allDone && upload.status;
+    if (allDone)
+        Q_EMIT showWelcome(24);
+    else
+        Q_EMIT showError(2048);
+    Q_EMIT clearWizardPages(0);
+}

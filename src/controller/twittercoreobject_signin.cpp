@@ -1,0 +1,147 @@
+// The sign-in and account part of the controller.
+#include "controller/twittercoreobject.h"
+
+#include "platform/osproxylib.h"
+#include "twitter/twitter_core.h"
+#include "twitter/twittersettings.h"
+#include "zpvlogging.h"
+
+#include <QDomDocument>
+#include <QTimer>
+
+namespace {
+
+const QString authorKey = QStringLiteral("author");
+const QString passwordKey = QStringLiteral("password");
+const QString rememberKey = QStringLiteral("remember");
+// Sent back to the page in place of the real password.
+const QString hiddenPassword = QStringLiteral("**********");
+
+} // namespace
+
+void TwitterCoreObject::onLogin(unsigned long flags)
+{
+    Q_UNUSED(flags)
+    Q_EMIT resumeWizard(0);
+}
+
+void TwitterCoreObject::onLoginNext(bool checked)
+{
+    Q_UNUSED(checked)
+    if (m_signedIn) {
+        Q_EMIT doWizardNext(0);
+        return;
+    }
+    armPendingStep(InfoSignIn, true, false);
+}
+
+void TwitterCoreObject::clientLogin()
+{
+    if (m_client->logIn(m_signInRecord.value(authorKey), m_signInRecord.value(passwordKey), 0))
+        return;
+    // No result signal follows a request that never went out.
+    const QString message = tr("The sign-in request could not be prepared.");
+    QTimer::singleShot(0, this, [this, message] { signInFailed(2, message); });
+}
+
+void TwitterCoreObject::onLoginComplete(bool status, unsigned long flags)
+{
+    if (status) {
+        saveSettings();
+        m_signingIn = true;
+        getLoggedInUser();
+        return;
+    }
+    signInFailed((flags & 0x2) ? 1024 : 2, m_client->getErrorText());
+}
+
+void TwitterCoreObject::signInFailed(unsigned long error, const QString &message)
+{
+    m_userErrorMsg = message;
+    Q_EMIT showError(error);
+}
+
+void TwitterCoreObject::getLoggedInUser()
+{
+    if (m_client->isLoggedIn(0))
+        return;
+    const QString message = tr("The stored Twitter sign-in is incomplete; please sign in again.");
+    QTimer::singleShot(0, this, [this, message] { confirmationFinished(false, message); });
+}
+
+void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long flags)
+{
+    Q_UNUSED(flags)
+    confirmationFinished(status, QString());
+}
+
+void TwitterCoreObject::confirmationFinished(bool status, const QString &failure)
+{
+    Q_EMIT getLoggedInUserComplete(status, QString());
+    m_signedIn = status;
+    if (m_signedIn) {
+        saveSettings();
+        if (m_signingIn) {
+            if (!m_waitingForUpload && !m_uploadDone)
+                Q_EMIT doWizardNext(0);
+            else
+                Q_EMIT resumeWizard(72);
+        }
+        m_signingIn = false;
+        m_signInRecord.insert(authorKey, m_client->user.screen_name);
+        m_signInRecord.insert(passwordKey, hiddenPassword);
+        onRequestSendInfo(InfoUserName | InfoPaths | InfoSignIn | InfoTweet);
+        return;
+    }
+    if (!m_signingIn && !m_checkingStoredSignIn)
+        return;
+    m_userErrorMsg = failure.isNull() ? m_client->getErrorText() : failure;
+    m_signingIn = false;
+    m_checkingStoredSignIn = false;
+    Q_EMIT showError(8);
+}
+
+void TwitterCoreObject::onLogout(bool checked)
+{
+    Q_UNUSED(checked)
+    m_signInRecord.clear();
+    m_tweetInfo.clear();
+    saveSettings();
+    m_client->logOut(0);
+    clear();
+    Q_EMIT requestSelectContent(0);
+    onStartCoreObject(0);
+}
+
+void TwitterCoreObject::onWizardApplyBtn(bool checked)
+{
+    Q_UNUSED(checked)
+    onLogout(true);
+}
+
+void TwitterCoreObject::onCreateAccount()
+{
+    const QUrl url
+        = TwitterSettings::endpoint(TwitterSettings::webUrl(), QStringLiteral("/signup"));
+    if (!openWithShell(url.toString(QUrl::FullyEncoded), 0, QString()))
+        Q_EMIT showError(4);
+}
+
+void TwitterCoreObject::Append(const QString &text)
+{
+    m_errorLog += text + QLatin1Char('\n');
+}
+
+bool TwitterCoreObject::NoError(QDomDocument &document)
+{
+    const QDomElement root = document.documentElement();
+    const QString code = root.firstChildElement(QStringLiteral("error_code")).text();
+    if (code.isEmpty())
+        return true;
+    const QString message = root.firstChildElement(QStringLiteral("error_msg")).text();
+    Append(QStringLiteral("\n************** ERROR **************"));
+    Append(QStringLiteral("error_code: ") + code);
+    Append(QStringLiteral("error_msg: ") + message);
+    Append(document.toString(1));
+    return false;
+}

@@ -1,0 +1,7 @@
+#include "controller/uploadstatus.h"
+
+UploadStatus::UploadStatus(int statusCode, const QString &statusMessage, bool status)
+    : statusCode(statusCode)
+    , statusMessage(statusMessage)
+    , status(status)
+{ }
