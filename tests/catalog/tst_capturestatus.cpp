@@ -1,0 +1,254 @@
+// The capture status record: its rules cache and its XML text.
+#include "catalog/capturestatus.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(CaptureStatus)
+
+namespace {
+
+// Collects the critical lines written while it lives.
+class CriticalLog
+{
+public:
+    CriticalLog() { m_previous = qInstallMessageHandler(&CriticalLog::handler); }
+    ~CriticalLog() { qInstallMessageHandler(m_previous); }
+    static QStringList lines;
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext &, const QString &message)
+    {
+        if (type == QtCriticalMsg)
+            lines << message;
+    }
+    QtMessageHandler m_previous;
+};
+
+QStringList CriticalLog::lines;
+
+CaptureStatus makeStatus(
+    quint32 mode, quint32 xres, quint32 yres, const QString &rules, const QString &format)
+{
+    CaptureStatus status;
+    status.mode = mode;
+    status.xres = xres;
+    status.yres = yres;
+    status.rules = rules;
+    status.format = format;
+    return status;
+}
+
+const QString failedName = QStringLiteral("::getRuleId() - failed to find name: ");
+
+} // namespace
+
+class TestCaptureStatus : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { CriticalLog::lines.clear(); }
+    void writesTheExampleDocument();
+    void roundTrip_data();
+    void roundTrip();
+    void readerTolerates_data();
+    void readerTolerates();
+    void readerRejectsAndClears_data();
+    void readerRejectsAndClears();
+    void rules_data();
+    void rules();
+    void cacheIsKeptUntilEmptied();
+    void unknownRulesAreReportedOnEveryBuild();
+};
+
+void TestCaptureStatus::writesTheExampleDocument()
+{
+    QString xml;
+    QVERIFY(captureStatusToXml(makeStatus(1, 1280, 720, u"VfxRes|ZoomPhoto"_qs, QString()), xml));
+    QCOMPARE(xml,
+        u"<?xml version='1.0' encoding='UTF-8'?>\n"
+        "<!DOCTYPE CaptureStatus>\n"
+        "<capture_status>\n"
+        " <mode>1</mode>\n"
+        " <xres>1280</xres>\n"
+        " <yres>720</yres>\n"
+        " <rules>VfxRes|ZoomPhoto</rules>\n"
+        " <format/>\n"
+        "</capture_status>\n"_qs);
+}
+
+void TestCaptureStatus::roundTrip_data()
+{
+    QTest::addColumn<CaptureStatus>("status");
+    QTest::newRow("empty") << CaptureStatus();
+    QTest::newRow("largest numbers")
+        << makeStatus(0xFFFFFFFFu, 0xFFFFFFFFu, 4096, u"ZoomRes"_qs, u"MJPG"_qs);
+    QTest::newRow("markup in texts")
+        << makeStatus(2, 640, 480, u"VfxRes & <Zoom>"_qs, u"a]]>b \"c\" 'd'"_qs);
+    QTest::newRow("non-ASCII format") << makeStatus(3, 1, 1, QString(), u"Größe 日本"_qs);
+    QTest::newRow("unknown rules kept as written")
+        << makeStatus(0, 0, 0, u"Blur,,vfxphoto  Sepia"_qs, QString());
+}
+
+void TestCaptureStatus::roundTrip()
+{
+    QFETCH(CaptureStatus, status);
+    QString xml;
+    QVERIFY(captureStatusToXml(status, xml));
+    CaptureStatus read = makeStatus(9, 9, 9, u"ZoomRes"_qs, u"old"_qs);
+    QVERIFY(xmlToCaptureStatus(xml, read));
+    QCOMPARE(read.mode, status.mode);
+    QCOMPARE(read.xres, status.xres);
+    QCOMPARE(read.yres, status.yres);
+    QCOMPARE(read.rules, status.rules);
+    QCOMPARE(read.format, status.format);
+    QVERIFY(read.ruleMap.isEmpty());
+}
+
+void TestCaptureStatus::readerTolerates_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<quint32>("mode");
+    QTest::addColumn<quint32>("xres");
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QString>("format");
+
+    QTest::newRow("no format element")
+        << u"<capture_status><mode>4</mode><xres>8</xres><rules>ZoomRes</rules></capture_status>"_qs
+        << 4u << 8u << u"ZoomRes"_qs << QString();
+    QTest::newRow("no doctype, other root name")
+        << u"<status><mode>1</mode><format>YUY2</format></status>"_qs << 1u << 0u << QString()
+        << u"YUY2"_qs;
+    QTest::newRow("numbers that are not numbers")
+        << u"<capture_status><mode>-1</mode><xres>12px</xres></capture_status>"_qs << 0u << 0u
+        << QString() << QString();
+    QTest::newRow("number past 32 bits")
+        << u"<capture_status><mode>4294967296</mode><xres>4294967295</xres></capture_status>"_qs
+        << 0u << 4294967295u << QString() << QString();
+    QTest::newRow("only direct children count")
+        << u"<capture_status><x><mode>5</mode></x><rules>VfxRes</rules></capture_status>"_qs << 0u
+        << 0u << u"VfxRes"_qs << QString();
+}
+
+void TestCaptureStatus::readerTolerates()
+{
+    QFETCH(QString, xml);
+    QFETCH(quint32, mode);
+    QFETCH(quint32, xres);
+    QFETCH(QString, rules);
+    QFETCH(QString, format);
+    CaptureStatus status = makeStatus(7, 7, 7, u"VfxPhoto"_qs, u"old"_qs);
+    QVERIFY(xmlToCaptureStatus(xml, status));
+    QCOMPARE(status.mode, mode);
+    QCOMPARE(status.xres, xres);
+    QCOMPARE(status.yres, 0u);
+    QCOMPARE(status.rules, rules);
+    QCOMPARE(status.format, format);
+}
+
+void TestCaptureStatus::readerRejectsAndClears_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("not XML") << u"mode=1"_qs;
+    QTest::newRow("unclosed") << u"<capture_status><mode>1</mode>"_qs;
+    QTest::newRow("deep nesting") << (u"<capture_status>"_qs + u"<a>"_qs.repeated(5000)
+        + u"</a>"_qs.repeated(5000) + u"</capture_status>"_qs);
+}
+
+void TestCaptureStatus::readerRejectsAndClears()
+{
+    QFETCH(QString, xml);
+    CaptureStatus status = makeStatus(7, 7, 7, u"VfxPhoto"_qs, u"old"_qs);
+    QVERIFY(status.hasRule(2));
+    QVERIFY(!xmlToCaptureStatus(xml, status));
+    QCOMPARE(status.mode, 0u);
+    QCOMPARE(status.xres, 0u);
+    QCOMPARE(status.yres, 0u);
+    QVERIFY(status.rules.isEmpty());
+    QVERIFY(status.format.isEmpty());
+    QVERIFY(!status.hasRule(2));
+}
+
+void TestCaptureStatus::rules_data()
+{
+    // The rules text, the bits it must answer true for, and the names it reports.
+    QTest::addColumn<QByteArray>("rules");
+    QTest::addColumn<QList<unsigned>>("bits");
+    QTest::addColumn<QStringList>("unknown");
+
+    QTest::newRow("case and separators ignored")
+        << QByteArray("vfxres, ZOOMPHOTO") << QList<unsigned> { 1, 8 } << QStringList();
+    QTest::newRow("all four") << QByteArray("ZoomRes;VfxPhoto/VfxRes\tZoomPhoto")
+                              << QList<unsigned> { 1, 2, 4, 8 } << QStringList();
+    QTest::newRow("empty") << QByteArray() << QList<unsigned>() << QStringList();
+    QTest::newRow("only separators") << QByteArray("|,;") << QList<unsigned>() << QStringList();
+    QTest::newRow("unknown name beside a known one")
+        << QByteArray("VfxRes|Blur") << QList<unsigned> { 1 } << QStringList { u"Blur"_qs };
+    QTest::newRow("underscore joins a name")
+        << QByteArray("Vfx_Res ZoomRes") << QList<unsigned> { 4 } << QStringList { u"Vfx_Res"_qs };
+    QTest::newRow("prefix is no match")
+        << QByteArray("VfxResX") << QList<unsigned>() << QStringList { u"VfxResX"_qs };
+}
+
+void TestCaptureStatus::rules()
+{
+    QFETCH(QByteArray, rules);
+    QFETCH(QList<unsigned>, bits);
+    QFETCH(QStringList, unknown);
+
+    CaptureStatus status;
+    QVERIFY(status.setRules(rules.constData()));
+    CriticalLog log;
+    for (unsigned bit : { 1u, 2u, 4u, 8u, 16u, 0u })
+        QCOMPARE(status.hasRule(bit), bits.contains(bit));
+
+    QStringList expected;
+    for (const QString &name : std::as_const(unknown))
+        expected << failedName + name;
+    // Known names build the cache once, so unknown ones are reported once.
+    if (!bits.isEmpty())
+        QCOMPARE(CriticalLog::lines, expected);
+    else
+        QCOMPARE(CriticalLog::lines.size(), expected.size() * 6);
+}
+
+void TestCaptureStatus::cacheIsKeptUntilEmptied()
+{
+    CaptureStatus status;
+    status.setRules("VfxRes");
+    QVERIFY(!status.hasRule(8));
+    QVERIFY(status.addRule("ZoomPhoto"));
+    QCOMPARE(status.rules, u"VfxRes|ZoomPhoto"_qs);
+    QVERIFY(!status.hasRule(8));
+
+    status.setRules(status.rules.toUtf8().constData());
+    QVERIFY(status.hasRule(8));
+
+    status.clear();
+    QVERIFY(status.addRule("ZoomRes"));
+    QCOMPARE(status.rules, u"|ZoomRes"_qs);
+    QVERIFY(status.hasRule(4));
+    QVERIFY(!status.hasRule(1));
+}
+
+void TestCaptureStatus::unknownRulesAreReportedOnEveryBuild()
+{
+    CaptureStatus status;
+    status.setRules("Blur Sepia");
+    CriticalLog log;
+    QVERIFY(!status.hasRule(1));
+    QVERIFY(!status.hasRule(1));
+    const QString blur = failedName + u"Blur"_qs;
+    const QString sepia = failedName + u"Sepia"_qs;
+    QCOMPARE(CriticalLog::lines, QStringList({ blur, sepia, blur, sepia }));
+
+    unsigned bit = 99;
+    QVERIFY(getRuleId("zoomres", bit));
+    QCOMPARE(bit, 4u);
+    QVERIFY(!getRuleId("", bit));
+    QCOMPARE(bit, 4u);
+}
+
+QTEST_GUILESS_MAIN(TestCaptureStatus)
+#include "tst_capturestatus.moc"
