@@ -26,20 +26,12 @@ private Q_SLOTS:
     void onReadyPublishesAvailableTypes();
     void staleSettingIsReplaced_data();
     void staleSettingIsReplaced();
-    void pictorixFolderIsTaken_data();
-    void pictorixFolderIsTaken();
     void nextCaptureName_data();
     void nextCaptureName();
-    void nextCaptureNeedsAPattern_data();
-    void nextCaptureNeedsAPattern();
     void getContentTypeTouchesOutputOnlyOnSuccess();
     void fallbackLocation_data();
     void fallbackLocation();
     void noLocationCreatesNothing();
-    void typeOrder_data();
-    void typeOrder();
-    void rawVideo_data();
-    void rawVideo();
 
 private:
     QString home(const QString &relative) const { return m_root->filePath(u"home/"_qs + relative); }
@@ -99,20 +91,11 @@ void TestCaptureFolders::onReadyPublishesAvailableTypes_data()
     QTest::addColumn<bool>("magixPhotos");
     QTest::addColumn<bool>("magixVideos");
     QTest::addColumn<IdList>("ids");
-    QTest::addColumn<QStringList>("names");
 
-    QTest::newRow("no outside application")
-        << false << false << IdList { 7, 1, 2, 4 }
-        << QStringList { u"All"_qs, u"Photos"_qs, u"Videos"_qs, u"Motion"_qs };
-    QTest::newRow("outside photos only")
-        << true << false << IdList { 7, 1, 2, 4, 8 }
-        << QStringList { u"All"_qs, u"Photos"_qs, u"Videos"_qs, u"Motion"_qs, u"MagixPhotos"_qs };
-    QTest::newRow("outside videos only")
-        << false << true << IdList { 7, 1, 2, 4, 16 }
-        << QStringList { u"All"_qs, u"Photos"_qs, u"Videos"_qs, u"Motion"_qs, u"MagixVideos"_qs };
-    QTest::newRow("both") << true << true << IdList { 7, 1, 2, 4, 8, 16 }
-                          << QStringList { u"All"_qs, u"Photos"_qs, u"Videos"_qs, u"Motion"_qs,
-                                 u"MagixPhotos"_qs, u"MagixVideos"_qs };
+    QTest::newRow("no outside application") << false << false << IdList { 7, 1, 2, 4 };
+    QTest::newRow("outside photos only") << true << false << IdList { 7, 1, 2, 4, 8 };
+    QTest::newRow("outside videos only") << false << true << IdList { 7, 1, 2, 4, 16 };
+    QTest::newRow("both") << true << true << IdList { 7, 1, 2, 4, 8, 16 };
 }
 
 void TestCaptureFolders::onReadyPublishesAvailableTypes()
@@ -120,19 +103,20 @@ void TestCaptureFolders::onReadyPublishesAvailableTypes()
     QFETCH(bool, magixPhotos);
     QFETCH(bool, magixVideos);
     QFETCH(IdList, ids);
-    QFETCH(QStringList, names);
     installMagix(magixPhotos, magixVideos);
 
     ContentTypeAggregator aggregator;
     QSignalSpy spy(&aggregator, &ContentTypeAggregator::addContentType);
     aggregator.onReady();
 
+    const QHash<ulong, QString> names { { 7, u"All"_qs }, { 1, u"Photos"_qs }, { 2, u"Videos"_qs },
+        { 4, u"Motion"_qs }, { 8, u"MagixPhotos"_qs }, { 16, u"MagixVideos"_qs } };
     QCOMPARE(spy.size(), ids.size());
     for (int i = 0; i < spy.size(); ++i) {
         const QList<QVariant> &args = spy.at(i);
         QCOMPARE(args.at(3).value<ulong>(), ids.at(i));
         QCOMPARE(args.at(4).value<ulong>(), 0ul);
-        QCOMPARE(args.at(0).toString(), names.at(i));
+        QCOMPARE(args.at(0).toString(), names.value(ids.at(i)));
     }
     QCOMPARE(spy.at(0).at(1).toString(), u"All Content"_qs);
     QCOMPARE(spy.at(3).at(1).toString(), u"Motion Videos"_qs);
@@ -164,22 +148,33 @@ void TestCaptureFolders::onReadyPublishesAvailableTypes()
 
 void TestCaptureFolders::staleSettingIsReplaced_data()
 {
+    // The setting names a deleted folder; the default replaces it (inside a
+    // "Pictorix" folder where one exists), is made and stored.
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("pictorix");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("photos") << 1 << u"PhotoFolder"_qs << u"Pictures/Velmora Webcam"_qs;
-    QTest::newRow("videos") << 2 << u"MovieFolder"_qs << u"Videos/Velmora Webcam"_qs;
-    QTest::newRow("motion") << 4 << u"MotionFolder"_qs
+    QTest::newRow("photos") << 1 << u"PhotoFolder"_qs << false << u"Pictures/Velmora Webcam"_qs;
+    QTest::newRow("videos") << 2 << u"MovieFolder"_qs << false << u"Videos/Velmora Webcam"_qs;
+    QTest::newRow("motion") << 4 << u"MotionFolder"_qs << false
                             << u"Videos/Velmora Webcam/Motion Detection"_qs;
+    QTest::newRow("Pictorix photos") << 1 << u"PhotoFolder"_qs << true << u"Pictures/Pictorix"_qs;
+    QTest::newRow("Pictorix motion, no sub-folder")
+        << 4 << u"MotionFolder"_qs << true << u"Videos/Pictorix"_qs;
 }
 
 void TestCaptureFolders::staleSettingIsReplaced()
 {
     QFETCH(int, type);
     QFETCH(QString, key);
+    QFETCH(bool, pictorix);
     QFETCH(QString, expected);
 
+    if (pictorix) {
+        QVERIFY(QDir().mkpath(home(u"Pictures/Pictorix"_qs)));
+        QVERIFY(QDir().mkpath(home(u"Videos/Pictorix"_qs)));
+    }
     const QString kept = m_root->filePath(u"kept"_qs);
     QVERIFY(QDir().mkpath(kept));
     {
@@ -196,32 +191,8 @@ void TestCaptureFolders::staleSettingIsReplaced()
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(folderSetting(key.toLatin1().constData()), home(expected));
     // Folders that still exist stay as the user chose them.
-    const int otherType = type == 1 ? 2 : 1;
-    QVERIFY(captureFolder(folder, otherType));
+    QVERIFY(captureFolder(folder, type == 1 ? 2 : 1));
     QCOMPARE(folder, kept);
-}
-
-void TestCaptureFolders::pictorixFolderIsTaken_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("photos") << 1 << u"Pictures/Pictorix"_qs;
-    QTest::newRow("videos") << 2 << u"Videos/Pictorix"_qs;
-    QTest::newRow("motion, no sub-folder") << 4 << u"Videos/Pictorix"_qs;
-}
-
-void TestCaptureFolders::pictorixFolderIsTaken()
-{
-    QFETCH(int, type);
-    QFETCH(QString, expected);
-    QVERIFY(QDir().mkpath(home(u"Pictures/Pictorix"_qs)));
-    QVERIFY(QDir().mkpath(home(u"Videos/Pictorix"_qs)));
-
-    QString folder;
-    QVERIFY(defaultFolder(folder, type));
-    QCOMPARE(folder, home(expected));
-    QVERIFY(!QFileInfo::exists(home(u"Pictures/Velmora Webcam"_qs)));
 }
 
 void TestCaptureFolders::nextCaptureName_data()
@@ -301,26 +272,6 @@ void TestCaptureFolders::nextCaptureName()
     QVERIFY(!folders.contains(u"CaptureCatalog/"_qs + key));
 }
 
-void TestCaptureFolders::nextCaptureNeedsAPattern_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::newRow("outside photos") << 8;
-    QTest::newRow("outside videos") << 16;
-    QTest::newRow("32") << 32;
-    QTest::newRow("all") << 7;
-}
-
-void TestCaptureFolders::nextCaptureNeedsAPattern()
-{
-    QFETCH(int, type);
-    QString path = u"kept"_qs;
-    QString pattern;
-    ulong index = 3;
-    QVERIFY(!nextCaptureFile(path, type, pattern, index));
-    QCOMPARE(path, u"kept"_qs);
-    QCOMPARE(index, 3ul);
-}
-
 void TestCaptureFolders::getContentTypeTouchesOutputOnlyOnSuccess()
 {
     ContentTypeAggregator aggregator;
@@ -342,6 +293,8 @@ void TestCaptureFolders::getContentTypeTouchesOutputOnlyOnSuccess()
     QCOMPARE(info.dirList.at(0).path(), home(u"Videos/Velmora Webcam/Motion Detection"_qs));
     QVERIFY(info.hostList.isEmpty());
 
+    QCOMPARE(aggregator.typeAt(6), 0xFFFFFFFFul);
+    QCOMPARE(aggregator.typeAt(-1), 0xFFFFFFFFul);
     QString folder = u"kept"_qs;
     QVERIFY(aggregator.getType32Folder(folder));
     QCOMPARE(folder, u"kept"_qs);
@@ -400,43 +353,6 @@ void TestCaptureFolders::noLocationCreatesNothing()
     QString pattern;
     ulong index = 0;
     QVERIFY(!nextCaptureFile(path, 1, pattern, index));
-}
-
-void TestCaptureFolders::typeOrder_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<ulong>("type");
-    QTest::newRow("first") << 0 << 7ul;
-    QTest::newRow("motion") << 3 << 4ul;
-    QTest::newRow("last") << 5 << 16ul;
-    QTest::newRow("past the end") << 6 << 0xFFFFFFFFul;
-    QTest::newRow("negative") << -1 << 0xFFFFFFFFul;
-}
-
-void TestCaptureFolders::typeOrder()
-{
-    QFETCH(int, index);
-    QFETCH(ulong, type);
-    const ContentTypeAggregator aggregator;
-    QCOMPARE(aggregator.typeCount(), 6);
-    QCOMPARE(aggregator.typeAt(index), type);
-}
-
-void TestCaptureFolders::rawVideo_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("raw");
-    QTest::newRow("last section") << u"C:/Videos/Raw Video"_qs << true;
-    QTest::newRow("inside the name") << u"/v/My Raw Video 2.avi"_qs << true;
-    QTest::newRow("case matters") << u"/v/raw video"_qs << false;
-    QTest::newRow("folder only") << u"/Raw Video/clip.avi"_qs << false;
-}
-
-void TestCaptureFolders::rawVideo()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, raw);
-    QCOMPARE(isRawVideo(path), raw);
 }
 
 QTEST_GUILESS_MAIN(TestCaptureFolders)

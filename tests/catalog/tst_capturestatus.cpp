@@ -80,14 +80,10 @@ void TestCaptureStatus::writesTheExampleDocument()
 void TestCaptureStatus::roundTrip_data()
 {
     QTest::addColumn<CaptureStatus>("status");
-    QTest::newRow("empty") << CaptureStatus();
     QTest::newRow("largest numbers")
         << makeStatus(0xFFFFFFFFu, 0xFFFFFFFFu, 4096, u"ZoomRes"_qs, u"MJPG"_qs);
     QTest::newRow("markup in texts")
-        << makeStatus(2, 640, 480, u"VfxRes & <Zoom>"_qs, u"a]]>b \"c\" 'd'"_qs);
-    QTest::newRow("non-ASCII format") << makeStatus(3, 1, 1, QString(), u"Größe 日本"_qs);
-    QTest::newRow("unknown rules kept as written")
-        << makeStatus(0, 0, 0, u"Blur,,vfxphoto  Sepia"_qs, QString());
+        << makeStatus(2, 640, 480, u"VfxRes & <Zoom>"_qs, u"Größe a]]>b \"c\""_qs);
 }
 
 void TestCaptureStatus::roundTrip()
@@ -116,18 +112,9 @@ void TestCaptureStatus::readerTolerates_data()
     QTest::newRow("no format element")
         << u"<capture_status><mode>4</mode><xres>8</xres><rules>ZoomRes</rules></capture_status>"_qs
         << 4u << 8u << u"ZoomRes"_qs << QString();
-    QTest::newRow("no doctype, other root name")
-        << u"<status><mode>1</mode><format>YUY2</format></status>"_qs << 1u << 0u << QString()
-        << u"YUY2"_qs;
-    QTest::newRow("numbers that are not numbers")
-        << u"<capture_status><mode>-1</mode><xres>12px</xres></capture_status>"_qs << 0u << 0u
-        << QString() << QString();
     QTest::newRow("number past 32 bits")
         << u"<capture_status><mode>4294967296</mode><xres>4294967295</xres></capture_status>"_qs
         << 0u << 4294967295u << QString() << QString();
-    QTest::newRow("only direct children count")
-        << u"<capture_status><x><mode>5</mode></x><rules>VfxRes</rules></capture_status>"_qs << 0u
-        << 0u << u"VfxRes"_qs << QString();
 }
 
 void TestCaptureStatus::readerTolerates()
@@ -149,8 +136,6 @@ void TestCaptureStatus::readerTolerates()
 void TestCaptureStatus::readerRejectsAndClears_data()
 {
     QTest::addColumn<QString>("xml");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("not XML") << u"mode=1"_qs;
     QTest::newRow("unclosed") << u"<capture_status><mode>1</mode>"_qs;
     QTest::newRow("deep nesting") << (u"<capture_status>"_qs + u"<a>"_qs.repeated(5000)
         + u"</a>"_qs.repeated(5000) + u"</capture_status>"_qs);
@@ -179,14 +164,9 @@ void TestCaptureStatus::rules_data()
 
     QTest::newRow("case and separators ignored")
         << QByteArray("vfxres, ZOOMPHOTO") << QList<unsigned> { 1, 8 } << QStringList();
-    QTest::newRow("all four") << QByteArray("ZoomRes;VfxPhoto/VfxRes\tZoomPhoto")
-                              << QList<unsigned> { 1, 2, 4, 8 } << QStringList();
     QTest::newRow("empty") << QByteArray() << QList<unsigned>() << QStringList();
-    QTest::newRow("only separators") << QByteArray("|,;") << QList<unsigned>() << QStringList();
     QTest::newRow("unknown name beside a known one")
         << QByteArray("VfxRes|Blur") << QList<unsigned> { 1 } << QStringList { u"Blur"_qs };
-    QTest::newRow("underscore joins a name")
-        << QByteArray("Vfx_Res ZoomRes") << QList<unsigned> { 4 } << QStringList { u"Vfx_Res"_qs };
     QTest::newRow("prefix is no match")
         << QByteArray("VfxResX") << QList<unsigned>() << QStringList { u"VfxResX"_qs };
 }
