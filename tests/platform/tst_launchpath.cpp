@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char *const variables[] = { "SystemRoot", "ProgramFiles", "ZPV_LAUNCH_ROOT" };
@@ -70,7 +72,7 @@ void TestLaunchPath::resolves_data()
 {
     // settings: "organisation|application|group|name|value", system scope; an
     // organisation that is a path names a settings file instead.
-    // files: made empty; a trailing "/" makes a folder.
+    // files: made empty; a trailing "/" makes a folder, "fifo:" a named pipe.
     // environment: "NAME=value".
     // {root} is the test's folder, {app} the folder of the test program.
     QTest::addColumn<QString>("recipe");
@@ -126,8 +128,9 @@ void TestLaunchPath::resolves_data()
     QTest::newRow("settings file: default value")
         << u"{root}/keys.ini"_qs << QStringList { u"{root}/keys.ini|||Default|{root}/bin/prog"_qs }
         << progFile << QStringList() << true << prog;
-    QTest::newRow("a device is no settings file")
-        << u"/dev/zero"_qs << QStringList() << QStringList() << QStringList() << false << QString();
+    QTest::newRow("a pipe is no settings file")
+        << u"{root}/pipe"_qs << QStringList() << QStringList { u"fifo:{root}/pipe"_qs }
+        << QStringList() << false << QString();
     QTest::newRow("five parts") << u"Vendor(!)Suite(!)Install(!)Path(!)prog"_qs
                                 << QStringList { u"Vendor|Suite|Install|Path|{root}/bin"_qs }
                                 << progFile << QStringList() << true << prog;
@@ -174,6 +177,11 @@ void TestLaunchPath::resolves()
     }
     for (const QString &entry : std::as_const(files)) {
         const QString file = expand(entry);
+        if (file.startsWith(u"fifo:")) {
+            // Opening it would wait for a writer for ever.
+            QCOMPARE(::mkfifo(QFile::encodeName(file.mid(5)).constData(), 0600), 0);
+            continue;
+        }
         if (file.endsWith(u'/')) {
             QVERIFY(QDir().mkpath(file));
             continue;
