@@ -28,8 +28,11 @@ QString userTempPath()
     if (!runtime.isEmpty() && isPrivateFolder(runtime))
         return runtime;
 
-    const QString fallback
-        = QDir::tempPath() + QStringLiteral("/zpv-") + QString::number(::geteuid());
+    // tempPath() is empty when TMPDIR names no folder; never fall back to the root.
+    const QString tempPath = QDir::tempPath();
+    if (tempPath.isEmpty())
+        return QString();
+    const QString fallback = tempPath + QStringLiteral("/zpv-") + QString::number(::geteuid());
     const QByteArray native = QFile::encodeName(fallback);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return QString();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +20,7 @@ private Q_SLOTS:
     void usesRuntimeFolder();
     void fallback_data();
     void fallback();
+    void noTemporaryFolder();
 
 private:
     QTemporaryDir *m_root = nullptr;
@@ -111,6 +113,16 @@ void TestUserTempDir::fallback()
         QVERIFY(S_ISDIR(st.st_mode));
         QCOMPARE(st.st_mode & 0777, mode_t(0700));
     }
+}
+
+void TestUserTempDir::noTemporaryFolder()
+{
+    // Qt gives no temporary folder when TMPDIR names none; nothing may be
+    // made at the root then.
+    qputenv("XDG_RUNTIME_DIR", QByteArray());
+    qputenv("TMPDIR", QFile::encodeName(m_root->filePath(QStringLiteral("missing"))));
+    QCOMPARE(userTempPath(), QString());
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/zpv-") + QString::number(::geteuid())));
 }
 
 QTEST_GUILESS_MAIN(TestUserTempDir)
