@@ -184,6 +184,11 @@ bool Badger::getBadgeIcon(QImage &icon)
         icon = badges.first().icon;
         return true;
     }
+    // The shared copy is the same image, loaded once.
+    if (!shareIconImage.isNull()) {
+        icon = shareIconImage;
+        return true;
+    }
     QImage share;
     if (!share.load(QString::fromLatin1(shareIconResource)))
         return false;

@@ -8,7 +8,8 @@
 // close the partial destination is removed and the result is false.
 bool copyFileContents(const QString &source, const QString &destination);
 
-// Bytes moved per read and write.
-inline constexpr qint64 copyBlockSize = 1024 * 1024;
+// Bytes moved per step; small enough that events still run every few
+// milliseconds, large enough to keep up with cp.
+inline constexpr qint64 copyBlockSize = 8 * 1024 * 1024;
 
 #endif
