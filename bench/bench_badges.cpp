@@ -166,6 +166,9 @@ struct LargeFile
             if (file.write(block) != block.size())
                 std::abort();
         }
+        // Written back before timing, so that neither copy competes with it.
+        if (!file.flush() || ::fsync(file.handle()) != 0)
+            std::abort();
     }
     ~LargeFile()
     {
