@@ -1,5 +1,7 @@
 #include "platform/launchpath.h"
 
+#include "catalog/appinfo.h"
+
 #include "platform/osproxylib.h"
 
 #include <QCoreApplication>
@@ -149,4 +151,9 @@ bool resolveLaunchPath(const QString &appLaunch, QString &path)
         }
     }
     return false;
+}
+
+bool resolveLaunchPath(const ZPVGlobal::AppInfo &info, QString &path)
+{
+    return resolveLaunchPath(info.appLaunch, path);
 }
