@@ -1,7 +1,6 @@
 // The share flow end to end inside the test host: the bundled service signs
 // in, shortens and posts; a test-side video upload applet records the
 // video's link in its badge; the badges are read back from the files.
-#include "badges/badgeimages.h"
 #include "badges/badger.h"
 #include "catalog/contentinfo.h"
 #include "common/isolatedsettings.h"
@@ -152,12 +151,7 @@ private:
 
 void TestShareFlow::initTestCase()
 {
-    // The badge images are built once per process, from the host's applet records.
-    MetadataFixture metadata;
-    QVERIFY(metadata.isValid());
-    metadata.addApplet(uploadId, 8, QStringLiteral("upload.png"), Qt::green,
-        QStringLiteral("Upload"), QStringLiteral("upload"));
-    QVERIFY(initBadgeImages());
+    QVERIFY(MetadataFixture::buildBadgeImages(uploadId));
 }
 
 void TestShareFlow::init()

@@ -1,7 +1,6 @@
 // Short links of media files: the link recorded in a file's badge, shortened
 // by the bundled service (or a scripted server for failures), and what the
 // client keeps in its cache.
-#include "badges/badgeimages.h"
 #include "badges/badger.h"
 #include "common/isolatedsettings.h"
 #include "common/loopbackserver.h"
@@ -72,12 +71,7 @@ private:
 
 void TestShortUrl::initTestCase()
 {
-    // The badge images are built once per process, from the host's applet records.
-    MetadataFixture metadata;
-    QVERIFY(metadata.isValid());
-    metadata.addApplet(uploadAppId, 8, QStringLiteral("upload.png"), Qt::green,
-        QStringLiteral("Upload"), QStringLiteral("upload"));
-    QVERIFY(initBadgeImages());
+    QVERIFY(MetadataFixture::buildBadgeImages(uploadAppId));
     QVERIFY(m_clip.isValid());
     QVERIFY(MediaFixtures::makeClip(m_clip.filePath(QStringLiteral("clip.mp4")), 1.0));
 }
