@@ -2,8 +2,10 @@
 // link and tweet.
 #include "controller/twittercoreobject.h"
 
+#include "badges/badger.h"
 #include "catalog/contentinfo.h"
 #include "twitter/twitter_core.h"
+#include "twitter/twittersettings.h"
 
 #include <QTimer>
 
@@ -29,11 +31,10 @@ void TwitterCoreObject::onSubmitForApproval(const QStringList &paths, unsigned l
 
 void TwitterCoreObject::checkYTRequirement(const QString &path, unsigned long flags)
 {
-    Q_UNUSED(path)
     Q_UNUSED(flags)
-    // share flow: no badge record can be read yet, so no item has a link from
-    // the video upload applet.
-    m_mustUploadFirst = true;
+    Badger badger;
+    QString link;
+    m_mustUploadFirst = !badger.initialize(path) || !badger.getUrl(videoUploadAppId, link);
 }
 
 bool TwitterCoreObject::okToBeginUploadWizard(unsigned long flags)
@@ -45,7 +46,6 @@ bool TwitterCoreObject::okToBeginUploadWizard(unsigned long flags)
 void TwitterCoreObject::onReviewNextBtn(bool checked)
 {
     Q_UNUSED(checked)
-    // share flow:
     Q_EMIT doWizardNext(0);
     if (m_mustUploadFirst) {
         Q_EMIT sendInfo(QString(), QImage(), InfoReportNow);
@@ -56,7 +56,6 @@ void TwitterCoreObject::onReviewNextBtn(bool checked)
 void TwitterCoreObject::onNextMustUploadClicked(bool checked)
 {
     Q_UNUSED(checked)
-    // share flow:
     m_waitingForUpload = true;
     m_closeDownState = CloseLater;
     Q_EMIT startMinimize(true);
@@ -76,7 +75,6 @@ void TwitterCoreObject::onUploadWizardAgain(unsigned long flags)
 
 void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
 {
-    // share flow:
     if (!m_waitingForUpload)
         return;
     if (appId == videoUploadAppId && !(flags & 0x2)) {
@@ -104,7 +102,6 @@ void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
 void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const QString &path,
     const QString &link, unsigned long flags)
 {
-    // share flow:
     if (appid != videoUploadAppId)
         return;
     if (!status) {
@@ -138,7 +135,6 @@ void TwitterCoreObject::onUploadStatusError(const QString &appid, bool status, c
 
 void TwitterCoreObject::processPendingShortUrlRequest()
 {
-    // share flow:
     if (m_reportedPaths.size() == 1)
         m_client->getShortUrl(m_reportedPaths.first(), videoUploadAppId, 0);
 }
@@ -147,7 +143,6 @@ void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
     const QString &origUrl, const QString &shortUrl, unsigned long flags)
 {
     Q_UNUSED(path)
-    // share flow:
     if (status && !shortUrl.isEmpty()) {
         m_shortUrl = shortUrl;
     } else if (!(flags & 0x8)) {
@@ -162,9 +157,10 @@ void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
 void TwitterCoreObject::onShortUrlInPlace(unsigned long flags)
 {
     Q_UNUSED(flags)
-    // share flow:
     if (!m_tweetDeferred)
         return;
+    // Released once: a repeated report must not post the tweet again.
+    m_tweetDeferred = false;
     m_waitingForUpload = false;
     sendTweet(0);
 }
@@ -197,7 +193,6 @@ void TwitterCoreObject::onWizardUploadBtn(bool checked)
 void TwitterCoreObject::sendTweet(unsigned long flags)
 {
     Q_UNUSED(flags)
-    // share flow:
     if (m_waitingForUpload) {
         m_closeDownState = CloseLater;
         Q_EMIT startMinimize(true);
@@ -231,7 +226,13 @@ void TwitterCoreObject::onTweetResult(
         Q_EMIT showError(2048);
         return;
     }
-    // share flow: the shared item is badged here once the badge store exists.
+    const QStringList paths = m_reportedPaths.isEmpty() ? selectionPaths() : m_reportedPaths;
+    if (!paths.isEmpty()) {
+        const QString home
+            = TwitterSettings::endpoint(TwitterSettings::webUrl(), QStringLiteral("/home"))
+                  .toString(QUrl::FullyEncoded);
+        Badger().badgeContent(ownAppId, home, paths.first(), flags);
+    }
     if (!m_waitingForUpload)
         startCloseDownLater(flags);
     Q_EMIT showWelcome(16);
@@ -240,9 +241,8 @@ void TwitterCoreObject::onTweetResult(
 void TwitterCoreObject::onFileUploadComplete(bool status, const QString &path, const QString &link,
     unsigned long flags, int statusRetCode, const QString &statusMsg)
 {
-    Q_UNUSED(link)
-    Q_UNUSED(flags)
-    // share flow: a successful upload is badged here once the badge store exists.
+    if (status)
+        Badger().badgeContent(ownAppId, link, path, flags);
     m_uploads.insert(path, UploadStatus(statusRetCode, statusMsg, status));
 }
 

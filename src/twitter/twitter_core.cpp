@@ -1,5 +1,6 @@
 #include "twitter/twitter_core.h"
 
+#include "badges/badger.h"
 #include "platform/xmlguard.h"
 #include "twitter/httptransport.h"
 #include "twitter/selftestvectors.h"
@@ -424,21 +425,49 @@ bool Twitter_core::processGetTweetResponse(QNetworkReply *reply, Tweet &tweet)
 
 bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)
 {
-    Q_UNUSED(appId)
     Q_UNUSED(flags)
-    // The link comes from the media file's badge record; until that store is
-    // part of the library no file has one.
-    qCCritical(lcTwitter, "Twitter_core::getShortUrl() - failed to initialize badger for path: %s",
-        qUtf8Printable(path));
-    return false;
+    Badger badger;
+    if (!badger.initialize(path)) {
+        qCCritical(lcTwitter,
+            "Twitter_core::getShortUrl() - failed to initialize badger for path: %s",
+            qUtf8Printable(path));
+        return false;
+    }
+    QString link;
+    if (!badger.getUrl(appId, link)) {
+        Q_EMIT getShortUrlResult(false, path, QString(), QString(), 8);
+        return false;
+    }
+    if (link.isEmpty()) {
+        Q_EMIT getShortUrlResult(false, path, QString(), QString(), 16);
+        return false;
+    }
+    const auto cached = shortUrlCache.constFind(link);
+    if (cached != shortUrlCache.cend()) {
+        Q_EMIT getShortUrlResult(true, path, link, cached.value(), 0);
+        return true;
+    }
+    // Each reply names its own long link; the paths waiting on a link are
+    // answered in the order they asked.
+    pendingShortPath = path;
+    pendingShortPaths[link].append(path);
+    shortener->shorten(link, 0);
+    return true;
 }
 
 void Twitter_core::onShortenResult(
     bool status, QString origUrl, QString shortUrl, unsigned long flags)
 {
-    if (status)
+    QString path = pendingShortPath;
+    const auto waiting = pendingShortPaths.find(origUrl);
+    if (waiting != pendingShortPaths.end()) {
+        path = waiting->takeFirst();
+        if (waiting->isEmpty())
+            pendingShortPaths.erase(waiting);
+    }
+    if (status && !shortUrl.isEmpty())
         shortUrlCache.insert(origUrl, shortUrl);
-    Q_EMIT getShortUrlResult(status, pendingShortPath, origUrl, shortUrl, flags);
+    Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
 }
 
 namespace {

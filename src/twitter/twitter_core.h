@@ -7,7 +7,9 @@
 #include "twitter/signature.h"
 #include "twitter/user.h"
 
+#include <QHash>
 #include <QMap>
+#include <QStringList>
 #include <QVariant>
 
 class HttpTransport;
@@ -66,7 +68,9 @@ protected:
     QVariant httpStatus;
     bool saveState = false;
     UrlShortener *shortener = nullptr;
-    QString pendingShortPath;
+    QString pendingShortPath; // path of the latest request sent to the shortener
+    // Long link -> media paths whose requests for it are in flight, oldest first.
+    QHash<QString, QStringList> pendingShortPaths;
     QMap<QString, QString> shortUrlCache;
     QString errorText;
 
