@@ -431,6 +431,8 @@ bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsign
         qCCritical(lcTwitter,
             "Twitter_core::getShortUrl() - failed to initialize badger for path: %s",
             qUtf8Printable(path));
+        // Still one result: the caller would otherwise wait for ever.
+        Q_EMIT getShortUrlResult(false, path, QString(), QString(), 0);
         return false;
     }
     QString link;

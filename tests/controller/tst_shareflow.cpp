@@ -11,6 +11,7 @@
 #include "twitter/twitter_core.h"
 #include "twitterservice.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -382,13 +383,18 @@ void TestShareFlow::shortLink_data()
     QTest::addColumn<bool>("shortenerWorks");
     QTest::addColumn<QString>("expected"); // "short", "long" or empty
     QTest::addColumn<QVariantList>("errors");
+    QTest::addColumn<bool>("vanished"); // the media file is gone before the request
 
     const QString link = QStringLiteral("/v/abc?x=1&y=2");
-    QTest::newRow("shortened") << uploadId << link << true << "short" << QVariantList {};
+    QTest::newRow("shortened") << uploadId << link << true << "short" << QVariantList {} << false;
     QTest::newRow("shortener failing: long link")
-        << uploadId << link << false << "long" << QVariantList {};
-    QTest::newRow("empty link recorded") << uploadId << QString() << true << "" << ulongs({ 32 });
-    QTest::newRow("no link of the upload applet") << ownId << link << true << "" << QVariantList {};
+        << uploadId << link << false << "long" << QVariantList {} << false;
+    QTest::newRow("empty link recorded")
+        << uploadId << QString() << true << "" << ulongs({ 32 }) << false;
+    QTest::newRow("no link of the upload applet")
+        << ownId << link << true << "" << QVariantList {} << false;
+    // The client cannot even read the badge: no result would ever come.
+    QTest::newRow("media file gone") << uploadId << link << true << "" << ulongs({ 32 }) << true;
 }
 
 void TestShareFlow::shortLink()
@@ -398,6 +404,7 @@ void TestShareFlow::shortLink()
     QFETCH(bool, shortenerWorks);
     QFETCH(QString, expected);
     QFETCH(QVariantList, errors);
+    QFETCH(bool, vanished);
 
     LoopbackServer failing;
     QVERIFY(failing.listen({ LoopbackServer::Script::answer(500, "http://127.0.0.1/s/no") }));
@@ -412,6 +419,13 @@ void TestShareFlow::shortLink()
     ControllerFixture fixture({ { clip, QImage() } });
     addPages(fixture, clip);
     fixture.start();
+    if (vanished) {
+        QVERIFY(QFile::remove(clip));
+        QTest::ignoreMessage(QtCriticalMsg,
+            qPrintable(QStringLiteral("Twitter_core::getShortUrl() - failed to initialize badger "
+                                      "for path: ")
+                + clip));
+    }
     Q_EMIT m_listener->requestSendInfo(0x8);
     if (expected.isEmpty()) {
         QTest::qWait(300);

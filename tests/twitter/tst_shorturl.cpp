@@ -158,8 +158,12 @@ void TestShortUrl::unreadableMediaFile()
             QStringLiteral("Twitter_core::getShortUrl() - failed to initialize badger for path: ")
             + path));
     QVERIFY(!client.getShortUrl(path, uploadAppId, 0));
+    // A failure like any other, so the caller is not left waiting.
+    QCOMPARE(results.size(), 1);
+    QCOMPARE(results.at(0),
+        QVariantList({ false, path, QString(), QString(), QVariant::fromValue(0ul) }));
     QTest::qWait(50);
-    QVERIFY(results.isEmpty());
+    QCOMPARE(results.size(), 1);
 }
 
 void TestShortUrl::cacheAnswersSecondRequest()
