@@ -7,7 +7,7 @@
 
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcHost, "zpv.host")
+Q_LOGGING_CATEGORY(lcHost, "zpv.host", QtInfoMsg)
 
 AppletManager::AppletManager(QObject *parent)
     : QObject(parent)
