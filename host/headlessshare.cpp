@@ -88,8 +88,9 @@ void HeadlessShare::advance()
         return;
     WizardHost *wizard = m_session->wizard();
     const WizardHost::Page page = wizard->currentPage();
-    if (page != m_pressedOn && m_pressedOn != WizardHost::PageCount
-        && page != WizardHost::Progress) {
+    if (page != m_pressedOn && m_pressedOn != m_stepped && page != WizardHost::Progress
+        && page != WizardHost::Error) {
+        m_stepped = m_pressedOn;
         // A new page: the previous press has done its work.
         if (m_pressedOn == WizardHost::SignIn)
             step(QStringLiteral("sign-in"));

@@ -63,6 +63,8 @@ private:
     QStringList m_steps;
     QList<qint64> m_stepTimes;
     WizardHost::Page m_pressedOn = WizardHost::PageCount;
+    // The page whose press has been reported as a step.
+    WizardHost::Page m_stepped = WizardHost::PageCount;
     bool m_textWritten = false;
     bool m_done = false;
     QString m_tweetId;

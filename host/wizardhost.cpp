@@ -128,7 +128,10 @@ void WizardHost::updateButtons()
     m_next->setText(current->nextText());
     m_next->setEnabled(current->canGoNext());
     m_back->setEnabled(current->canGoBack());
-    m_cancel->setText(m_current == Result || m_current == Error ? tr("Close") : tr("Cancel"));
+    // No Next where there is nothing to go on to, no Cancel once it is done.
+    m_next->setVisible(m_current != Error && m_current != Progress);
+    m_cancel->setVisible(m_current != Result);
+    m_cancel->setText(m_current == Error ? tr("Close") : tr("Cancel"));
 }
 
 void WizardHost::nextPressed()

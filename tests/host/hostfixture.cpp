@@ -64,12 +64,12 @@ void HostFixture::tearDown()
 
 QString HostFixture::clip(int index) const
 {
-    return videoFolder() + QStringLiteral("/clip%1.mp4").arg(index + 1);
+    return videoFolder() + QStringLiteral("/Video%1.mp4").arg(index + 1, 4, 10, QLatin1Char(u'0'));
 }
 
 QString HostFixture::photo() const
 {
-    return photoFolder() + QStringLiteral("/photo1.jpg");
+    return photoFolder() + QStringLiteral("/Picture0001.jpg");
 }
 
 bool HostFixture::storeAccessToken(const QString &user, const QString &secret)

@@ -8,6 +8,8 @@
 #include "gallerywindow.h"
 #include "headlessshare.h"
 #include "hostappids.h"
+#include "progresspage.h"
+#include "reviewpage.h"
 #include "sharesession.h"
 #include "thumbnailgrid.h"
 #include "wizardhost.h"
@@ -19,6 +21,7 @@
 #include <QMetaEnum>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -61,7 +64,6 @@ private Q_SLOTS:
 
 private:
     static QString save(QWidget *widget, const QString &name);
-    QMap<WizardHost::Page, QString> m_shots;
     HostFixture m_fixture;
 };
 
@@ -96,12 +98,15 @@ void TestGalleryGui::gallery()
 
     // The video tab lists the three clips.
     ThumbnailGrid *videos = nullptr;
+    QStringList tabs;
     for (int i = 0; i < window.tabs()->count(); ++i) {
         auto *grid = qobject_cast<ThumbnailGrid *>(window.tabs()->widget(i));
+        tabs.append(
+            window.tabs()->tabText(i) + QStringLiteral(": %1").arg(grid ? grid->count() : -1));
         if (grid && grid->count() == 3)
             videos = grid;
     }
-    QVERIFY(videos);
+    QVERIFY2(videos, qPrintable(tabs.join(QStringLiteral(", "))));
     window.tabs()->setCurrentWidget(videos);
     QVERIFY(!window.shareAction()->isEnabled());
     videos->item(0)->setSelected(true);
@@ -113,7 +118,8 @@ void TestGalleryGui::gallery()
     const QString link = QStringLiteral("http://127.0.0.1:9/v/abc");
     Badger badger;
     QVERIFY(badger.badgeContent(HostAppIds::videoUpload(), link, m_fixture.clip(1), 0));
-    QTRY_VERIFY2_WITH_TIMEOUT(videos->item(1)->toolTip().contains(QStringLiteral("Video upload: ") + link),
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        videos->item(1)->toolTip().contains(QStringLiteral("Video upload: ") + link),
         qPrintable(videos->item(1)->toolTip()), 10000);
     QVERIFY(!videos->item(0)->toolTip().contains(link));
 
@@ -127,8 +133,9 @@ void TestGalleryGui::wizardPages_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QList<int>>("pages");
     QTest::newRow("share") << HostFixture::password
-                           << QList<int> { WizardHost::SignIn, WizardHost::Review, WizardHost::MustUpload,
-                                  WizardHost::Progress, WizardHost::Compose, WizardHost::Result };
+                           << QList<int> { WizardHost::SignIn, WizardHost::Review,
+                                  WizardHost::MustUpload, WizardHost::Progress, WizardHost::Compose,
+                                  WizardHost::Result };
     QTest::newRow("refused") << QStringLiteral("wrong") << QList<int> { WizardHost::Error };
 }
 
@@ -149,8 +156,6 @@ void TestGalleryGui::wizardPages()
     QStringList shots;
     share.start();
     WizardHost *wizard = share.session()->wizard();
-    wizard->show();
-    QVERIFY(QTest::qWaitForWindowExposed(wizard));
     // Each page as it comes, before the driver moves on.
     const auto check = [&](WizardHost::Page page) {
         const auto visible = [wizard](const char *name) {
@@ -160,7 +165,8 @@ void TestGalleryGui::wizardPages()
         QStringList expected;
         switch (page) {
         case WizardHost::SignIn:
-            expected = { QStringLiteral("userName"), QStringLiteral("password"), QStringLiteral("remember") };
+            expected = { QStringLiteral("userName"), QStringLiteral("password"),
+                QStringLiteral("remember") };
             break;
         case WizardHost::Review:
             expected = { QStringLiteral("selectedItems"), QStringLiteral("verdict") };
@@ -172,7 +178,8 @@ void TestGalleryGui::wizardPages()
             expected = { QStringLiteral("progressBar"), QStringLiteral("progressMessage") };
             break;
         case WizardHost::Compose:
-            expected = { QStringLiteral("tweetText"), QStringLiteral("counter"), QStringLiteral("shortLink") };
+            expected = { QStringLiteral("tweetText"), QStringLiteral("counter"),
+                QStringLiteral("shortLink") };
             break;
         case WizardHost::Result:
             expected = { QStringLiteral("resultMessage") };
@@ -183,28 +190,48 @@ void TestGalleryGui::wizardPages()
         default:
             break;
         }
+        // What the page shows, besides its widgets.
+        const bool content = page == WizardHost::Review
+            ? wizard->reviewPage()->paths() == QStringList { options.clip }
+            : page == WizardHost::Compose ? !wizard->composePage()->shortLink().isEmpty()
+                && wizard->composePage()->text().contains(wizard->composePage()->shortLink())
+            : page == WizardHost::Progress ? wizard->progressPage()->value() == 100
+            : page == WizardHost::Error    ? wizard->errorPage()->code() == 2
+                                           : true;
+        if (!content)
+            problems.append(pageName(page) + QStringLiteral(": not what it should show"));
         for (const QString &name : std::as_const(expected)) {
             if (!visible(qPrintable(name)))
                 problems.append(pageName(page) + QStringLiteral(": no ") + name);
         }
-        const QString shot = save(wizard, QStringLiteral("wizard-") + pageName(page));
+        const QString shot = save(wizard,
+            QStringLiteral("wizard-") + QString::fromLatin1(QTest::currentDataTag()) + u'-'
+                + pageName(page));
         if (shot.isEmpty())
             problems.append(pageName(page) + QStringLiteral(": blank screenshot"));
         else
             shots.append(shot);
-        m_shots.insert(page, shot);
     };
     QList<int> seen;
     connect(wizard, &WizardHost::pageChanged, this, [&](WizardHost::Page page) {
-        if (!seen.contains(page)) {
-            seen.append(page);
+        seen.append(page);
+        // Final pages are complete when shown.
+        if (page == WizardHost::Result || page == WizardHost::Error)
             check(page);
-        }
     });
+    // The others just before the driver leaves them, with all they received.
+    connect(
+        wizard->nextButton(), &QPushButton::pressed, this, [&] { check(wizard->currentPage()); });
+    connect(share.session()->appletManager(), &AppletManager::uploadFinished, this, [&] {
+        if (wizard->currentPage() == WizardHost::Progress)
+            check(WizardHost::Progress);
+    });
+    wizard->show();
     QVERIFY(finished.wait(60000));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     for (int page : std::as_const(pages))
-        QVERIFY2(seen.contains(page), qPrintable(pageName(WizardHost::Page(page)) + QStringLiteral(" never shown")));
+        QVERIFY2(seen.contains(page),
+            qPrintable(pageName(WizardHost::Page(page)) + QStringLiteral(" never shown")));
     for (const QString &shot : std::as_const(shots))
         qInfo("screenshot %s", qPrintable(shot));
 }

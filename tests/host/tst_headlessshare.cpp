@@ -2,8 +2,8 @@
 // plug-in against the local service, in one process.
 #include "hostfixture.h"
 
-#include "errorpage.h"
 #include "badges/badger.h"
+#include "errorpage.h"
 #include "headlessshare.h"
 #include "hostappids.h"
 #include "sharesession.h"
@@ -53,9 +53,8 @@ void TestHeadlessShare::share_data()
     const QString upload = QStringLiteral("upload");
     const QString shortLink = QStringLiteral("short-link");
     const QString tweet = QStringLiteral("tweet");
-    QTest::newRow("new video, password") << false << false
-                                         << QStringList { signIn, review, handOver, upload,
-                                                shortLink, tweet };
+    QTest::newRow("new video, password")
+        << false << false << QStringList { signIn, review, handOver, upload, shortLink, tweet };
     QTest::newRow("uploaded video, password")
         << true << false << QStringList { signIn, review, shortLink, tweet };
     // A stored sign-in opens at the review page: no sign-in step.
@@ -69,7 +68,8 @@ void TestHeadlessShare::share()
     QFETCH(bool, tokenStored);
     QFETCH(QStringList, steps);
     const QString clip = m_fixture.clip(0);
-    const QString earlierLink = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
+    const QString earlierLink
+        = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
     if (alreadyUploaded) {
         Badger badger;
         QVERIFY(badger.badgeContent(HostAppIds::videoUpload(), earlierLink, clip, 0));
@@ -91,16 +91,18 @@ void TestHeadlessShare::share()
     QVERIFY(finished.wait(70000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(share.failure()));
 
-    QCOMPARE(share.steps(), steps);
+    QVERIFY2(share.steps() == steps, qPrintable(share.steps().join(u' ')));
     QCOMPARE(share.session()->wizard()->currentPage(), WizardHost::Result);
     // The short link leads where the upload applet recorded the video.
     const QString uploaded = HostFixture::badgeUrl(clip, HostAppIds::videoUpload());
     if (alreadyUploaded)
         QCOMPARE(uploaded, earlierLink);
     else
-        QVERIFY2(uploaded.startsWith(m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/")),
+        QVERIFY2(
+            uploaded.startsWith(m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/")),
             qPrintable(uploaded));
-    QVERIFY(share.shortLink().startsWith(m_fixture.service()->baseUrl().toString() + QStringLiteral("/s/")));
+    QVERIFY(share.shortLink().startsWith(
+        m_fixture.service()->baseUrl().toString() + QStringLiteral("/s/")));
     QCOMPARE(share.tweetText(), options.text + u' ' + share.shortLink());
     QVERIFY(!share.tweetId().isEmpty());
     // The plug-in badged the shared clip too.

@@ -48,7 +48,8 @@ void TestHostPages::tweetLength_data()
     QTest::newRow("a long link counts 23")
         << QStringLiteral("see https://example.com/a/very/long/path/indeed/yes") << 4 + 23;
     QTest::newRow("a short link counts 23 too") << QStringLiteral("http://a.b") << 23;
-    QTest::newRow("two links and text") << QStringLiteral("a http://x.y/1 b HTTPS://x.y/2") << 2 + 23 + 3 + 23;
+    QTest::newRow("two links and text")
+        << QStringLiteral("a http://x.y/1 b HTTPS://x.y/2") << 2 + 23 + 3 + 23;
     QTest::newRow("not a link") << QStringLiteral("ftp://x.y") << 9;
     QTest::newRow("code points, not UTF-16 units") << QStringLiteral("😀😀ü") << 3;
 }
@@ -66,8 +67,10 @@ void TestHostPages::composeNext_data()
     QTest::addColumn<bool>("enabled");
     QTest::newRow("280 characters") << QString(280, u'x') << true;
     QTest::newRow("281 characters") << QString(281, u'x') << false;
-    QTest::newRow("257 and a link") << QString(256, u'x') + QStringLiteral(" http://s.x/abc") << true;
-    QTest::newRow("258 and a link") << QString(257, u'x') + QStringLiteral(" http://s.x/abc") << false;
+    QTest::newRow("257 and a link")
+        << QString(256, u'x') + QStringLiteral(" http://s.x/abc") << true;
+    QTest::newRow("258 and a link")
+        << QString(257, u'x') + QStringLiteral(" http://s.x/abc") << false;
     QTest::newRow("blank") << QStringLiteral("  \n ") << false;
     // The record form would cut the text at these.
     QTest::newRow("pair separator") << QStringLiteral("a <> b") << false;
@@ -111,12 +114,13 @@ void TestHostPages::parseRecord_data()
     QTest::newRow("empty") << QString() << Pairs {};
     QTest::newRow("three pairs") << QStringLiteral("author||bob<>password||**********<>remember||1")
                                  << Pairs { { QStringLiteral("author"), QStringLiteral("bob") },
-                                        { QStringLiteral("password"), QStringLiteral("**********") },
+                                        { QStringLiteral("password"),
+                                            QStringLiteral("**********") },
                                         { QStringLiteral("remember"), QStringLiteral("1") } };
     QTest::newRow("empty value") << QStringLiteral("remember||")
                                  << Pairs { { QStringLiteral("remember"), QString() } };
-    QTest::newRow("stops at a bad pair")
-        << QStringLiteral("a||1<>broken<>b||2") << Pairs { { QStringLiteral("a"), QStringLiteral("1") } };
+    QTest::newRow("stops at a bad pair") << QStringLiteral("a||1<>broken<>b||2")
+                                         << Pairs { { QStringLiteral("a"), QStringLiteral("1") } };
 }
 
 void TestHostPages::parseRecord()
@@ -154,14 +158,17 @@ void TestHostPages::signInReport()
     page.onSendInfo(QString(), InfoKind::reportNow);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().at(1).value<unsigned long>(), InfoKind::signIn);
-    const QHash<QString, QString> record = WizardPage::parseRecord(reports.first().at(0).toString());
+    const QHash<QString, QString> record
+        = WizardPage::parseRecord(reports.first().at(0).toString());
     QCOMPARE(record.value(QStringLiteral("author")), QStringLiteral("bob"));
     QCOMPARE(record.value(QStringLiteral("password")), password);
-    QCOMPARE(record.value(QStringLiteral("remember")), remember ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(record.value(QStringLiteral("remember")),
+        remember ? QStringLiteral("1") : QStringLiteral("0"));
 
     // Once the plug-in confirms, the page shows the screen name and may go on.
     page.onSendInfo(QStringLiteral("Bob B."), InfoKind::userName);
-    page.onSendInfo(QStringLiteral("author||bobby<>password||**********<>remember||1"), InfoKind::signIn);
+    page.onSendInfo(
+        QStringLiteral("author||bobby<>password||**********<>remember||1"), InfoKind::signIn);
     QCOMPARE(page.signedInName(), QStringLiteral("Bob B."));
     QVERIFY(page.findChild<QPushButton *>(QStringLiteral("signOut"))->isVisibleTo(&page));
 }
@@ -172,11 +179,13 @@ void TestHostPages::describeLimits_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("a photo") << QStringLiteral("0(!)0(!)1(!)0(!)/x/photo.jpg[!]32")
                              << QStringLiteral("photo.jpg is not a video.");
-    QTest::newRow("two videos") << QStringLiteral("0(!)0(!)1(!)16(!)") << QStringLiteral("Select only 1 item(s).");
+    QTest::newRow("two videos") << QStringLiteral("0(!)0(!)1(!)16(!)")
+                                << QStringLiteral("Select only 1 item(s).");
     QTest::newRow("too large and too long")
         << QStringLiteral("9(!)5(!)1(!)0(!)/v/a.mp4[!]4<!>/v/b.mp4[!]8")
         << QStringLiteral("a.mp4 is too large.\nb.mp4 runs too long.");
-    QTest::newRow("not a limits text") << QStringLiteral("garbage") << QStringLiteral("The selection cannot be shared.");
+    QTest::newRow("not a limits text")
+        << QStringLiteral("garbage") << QStringLiteral("The selection cannot be shared.");
 }
 
 void TestHostPages::describeLimits()
@@ -191,15 +200,20 @@ void TestHostPages::settingsValue_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("https host") << QStringLiteral("api_url") << QStringLiteral("https://api.example.org") << true;
-    QTest::newRow("http host and port") << QStringLiteral("web_url") << QStringLiteral("http://127.0.0.1:8080") << true;
+    QTest::newRow("https host") << QStringLiteral("api_url")
+                                << QStringLiteral("https://api.example.org") << true;
+    QTest::newRow("http host and port")
+        << QStringLiteral("web_url") << QStringLiteral("http://127.0.0.1:8080") << true;
     QTest::newRow("empty means default") << QStringLiteral("shortener_url") << QString() << true;
-    QTest::newRow("other scheme") << QStringLiteral("api_url") << QStringLiteral("ftp://example.org") << false;
+    QTest::newRow("other scheme") << QStringLiteral("api_url")
+                                  << QStringLiteral("ftp://example.org") << false;
     QTest::newRow("no host") << QStringLiteral("api_url") << QStringLiteral("https://") << false;
-    QTest::newRow("query") << QStringLiteral("api_url") << QStringLiteral("https://h/?a=1") << false;
-    QTest::newRow("credentials") << QStringLiteral("api_url") << QStringLiteral("https://u:p@h") << false;
-    QTest::newRow("missing certificate file") << QStringLiteral("ca_certificates")
-                                              << QStringLiteral("/nonexistent/ca.pem") << false;
+    QTest::newRow("query") << QStringLiteral("api_url") << QStringLiteral("https://h/?a=1")
+                           << false;
+    QTest::newRow("credentials") << QStringLiteral("api_url") << QStringLiteral("https://u:p@h")
+                                 << false;
+    QTest::newRow("missing certificate file")
+        << QStringLiteral("ca_certificates") << QStringLiteral("/nonexistent/ca.pem") << false;
 }
 
 void TestHostPages::settingsValue()
@@ -215,20 +229,30 @@ void TestHostPages::wizardFlags_data()
     QTest::addColumn<QByteArray>("slot");
     QTest::addColumn<unsigned long>("flags");
     QTest::addColumn<int>("page");
-    QTest::newRow("start with token") << QByteArray("onStartUploadWizard") << 16ul << int(WizardHost::Review);
-    QTest::newRow("start without token") << QByteArray("onStartUploadWizard") << 32ul << int(WizardHost::SignIn);
+    QTest::newRow("start with token")
+        << QByteArray("onStartUploadWizard") << 16ul << int(WizardHost::Review);
+    QTest::newRow("start without token")
+        << QByteArray("onStartUploadWizard") << 32ul << int(WizardHost::SignIn);
     QTest::newRow("restart") << QByteArray("onStartUploadWizard") << 0ul << int(WizardHost::Review);
-    QTest::newRow("sign-in requested") << QByteArray("onResumeWizard") << 0ul << int(WizardHost::SignIn);
-    QTest::newRow("back from must-upload") << QByteArray("onResumeWizard") << 16ul << int(WizardHost::Review);
-    QTest::newRow("resume at sign-in") << QByteArray("onResumeWizard") << 32ul << int(WizardHost::SignIn);
-    QTest::newRow("resume 0x800") << QByteArray("onResumeWizard") << 64ul << int(WizardHost::Review);
-    QTest::newRow("upload done, signed in") << QByteArray("onResumeWizard") << 72ul << int(WizardHost::Compose);
-    QTest::newRow("must upload") << QByteArray("onShowMustUpload") << 0ul << int(WizardHost::MustUpload);
-    QTest::newRow("must upload at start") << QByteArray("onShowMustUpload") << 8ul << int(WizardHost::Compose);
+    QTest::newRow("sign-in requested")
+        << QByteArray("onResumeWizard") << 0ul << int(WizardHost::SignIn);
+    QTest::newRow("back from must-upload")
+        << QByteArray("onResumeWizard") << 16ul << int(WizardHost::Review);
+    QTest::newRow("resume at sign-in")
+        << QByteArray("onResumeWizard") << 32ul << int(WizardHost::SignIn);
+    QTest::newRow("resume 0x800") << QByteArray("onResumeWizard") << 64ul
+                                  << int(WizardHost::Review);
+    QTest::newRow("upload done, signed in")
+        << QByteArray("onResumeWizard") << 72ul << int(WizardHost::Compose);
+    QTest::newRow("must upload") << QByteArray("onShowMustUpload") << 0ul
+                                 << int(WizardHost::MustUpload);
+    QTest::newRow("must upload at start")
+        << QByteArray("onShowMustUpload") << 8ul << int(WizardHost::Compose);
     QTest::newRow("tweet sent") << QByteArray("onShowWelcome") << 16ul << int(WizardHost::Result);
     QTest::newRow("batch done") << QByteArray("onShowWelcome") << 24ul << int(WizardHost::Result);
     for (unsigned long code : { 2ul, 4ul, 8ul, 32ul, 1024ul, 2048ul })
-        QTest::addRow("error %lu", code) << QByteArray("onShowError") << code << int(WizardHost::Error);
+        QTest::addRow("error %lu", code)
+            << QByteArray("onShowError") << code << int(WizardHost::Error);
 }
 
 void TestHostPages::wizardFlags()
