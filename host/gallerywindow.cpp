@@ -97,6 +97,11 @@ void GalleryWindow::shareSelection()
     });
     connect(m_session->appletManager(), &AppletManager::uploadFinished, this,
         [this](const QString &link) { statusBar()->showMessage(tr("Uploaded to %1").arg(link)); });
+    connect(m_session->appletManager(), &AppletManager::trayAppletRequested, this, [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
     m_session->wizard()->show();
     m_session->start();
     updateActions();

@@ -112,7 +112,11 @@ bool ShareSession::connectHost()
     connect(
         manager, &AppletManager::uploadProgress, wizard->progressPage(), &ProgressPage::onProgress);
     connect(manager, &AppletManager::uploadFailed, wizard, &WizardHost::showUploadFailure);
-    connect(manager, &AppletManager::pluginClosed, this, [this] { end(m_shared); });
+    connect(manager, &AppletManager::pluginClosed, this, [this] {
+        // A failure stays on screen until the user has read it.
+        if (!m_wizard || m_wizard->currentPage() != WizardHost::Error || m_wizard->isHidden())
+            end(m_shared);
+    });
     connect(wizard, &WizardHost::finished, this, &ShareSession::end);
     connect(wizard, &WizardHost::pageChanged, this, [this](WizardHost::Page page) {
         if (page == WizardHost::Result)

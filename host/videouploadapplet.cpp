@@ -69,11 +69,13 @@ void VideoUploadApplet::start(const QString &data)
     m_path = info.paths.first();
     Q_EMIT started(m_path);
 
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        QTimer::singleShot(0, this, [this, reason = file.errorString()] {
-            fail(tr("The video cannot be read: %1").arg(reason));
-        });
+    // Sent from the file as the upload goes, never held in memory whole.
+    auto *file = new QFile(m_path, this);
+    if (!file->open(QIODevice::ReadOnly)) {
+        const QString reason = file->errorString();
+        delete file;
+        QTimer::singleShot(
+            0, this, [this, reason] { fail(tr("The video cannot be read: %1").arg(reason)); });
         return;
     }
     Signature signer;
@@ -96,7 +98,8 @@ void VideoUploadApplet::start(const QString &data)
     }
     QNetworkRequest request = uploadRequest(url, QFileInfo(m_path).fileName());
     request.setRawHeader("Authorization", signer.authorizationHeader.toLatin1());
-    m_reply = m_manager->post(request, file.readAll());
+    m_reply = m_manager->post(request, file);
+    file->setParent(m_reply);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &VideoUploadApplet::onUploadProgress);
     connect(m_reply, &QNetworkReply::finished, this, &VideoUploadApplet::onReplyFinished,
         Qt::QueuedConnection);

@@ -10,6 +10,7 @@
 
 #include "controller/twittercoreobject.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -57,6 +58,13 @@ WizardHost::WizardHost(QWidget *parent)
 }
 
 WizardHost::~WizardHost() = default;
+
+void WizardHost::closeEvent(QCloseEvent *event)
+{
+    // Closing the window is the user being done with it, as Cancel or Close.
+    QWidget::closeEvent(event);
+    Q_EMIT finished(m_shared);
+}
 
 void WizardHost::setController(QObject *controller)
 {

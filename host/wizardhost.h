@@ -79,6 +79,9 @@ public Q_SLOTS:
     void bringBack();
     void showUploadFailure(const QString &reason);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void showPageLater(Page which);
     void updateButtons();
