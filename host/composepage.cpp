@@ -1,0 +1,113 @@
+#include "composepage.h"
+
+#include "hostappids.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+namespace {
+const QRegularExpression &linkPattern()
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("https?://\\S+"), QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
+} // namespace
+
+ComposePage::ComposePage(QWidget *parent)
+    : WizardPage(tr("Write your tweet"), parent)
+{
+    m_text = new QPlainTextEdit(this);
+    m_text->setObjectName(QStringLiteral("tweetText"));
+    body()->addWidget(m_text, 1);
+    m_counter = new QLabel(this);
+    m_counter->setObjectName(QStringLiteral("counter"));
+    m_counter->setAlignment(Qt::AlignRight);
+    body()->addWidget(m_counter);
+    m_link = new QLabel(tr("Waiting for the short link..."), this);
+    m_link->setObjectName(QStringLiteral("shortLink"));
+    body()->addWidget(m_link);
+    connect(m_text, &QPlainTextEdit::textChanged, this, &ComposePage::updateCounter);
+    updateCounter();
+}
+
+int ComposePage::tweetLength(const QString &text)
+{
+    int length = 0;
+    qsizetype from = 0;
+    QRegularExpressionMatchIterator it = linkPattern().globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        length += int(QStringView(text).mid(from, match.capturedStart() - from).toUcs4().size());
+        length += linkLength;
+        from = match.capturedEnd();
+    }
+    return length + int(QStringView(text).mid(from).toUcs4().size());
+}
+
+void ComposePage::setUserText(const QString &text)
+{
+    m_text->setPlainText(text);
+}
+
+QString ComposePage::text() const
+{
+    return m_text->toPlainText();
+}
+
+bool ComposePage::canGoNext() const
+{
+    const QString current = text();
+    return !current.trimmed().isEmpty() && tweetLength(current) <= maxLength && fitsRecord(current);
+}
+
+QString ComposePage::nextText() const
+{
+    return tr("Tweet");
+}
+
+void ComposePage::pageShown()
+{
+    // Without a link yet, ask for one; the plug-in ignores the request while
+    // it is still waiting for the upload, whose end brings the link anyway.
+    if (m_shortLink.isEmpty())
+        Q_EMIT requestSendInfo(InfoKind::shortUrlRequest);
+}
+
+void ComposePage::clearPage()
+{
+    m_shortLink.clear();
+    m_link->setText(tr("Waiting for the short link..."));
+}
+
+void ComposePage::updateCounter()
+{
+    const QString current = text();
+    const int left = maxLength - tweetLength(current);
+    if (!fitsRecord(current))
+        m_counter->setText(tr("The text cannot contain \"||\" or \"<>\"."));
+    else
+        m_counter->setText(tr("%1 characters left").arg(left));
+    Q_EMIT buttonsChanged();
+}
+
+void ComposePage::onSendInfo(const QString &info, unsigned long flags)
+{
+    if ((flags & InfoKind::shortUrl) && !info.isEmpty() && info != m_shortLink) {
+        const QString old = m_shortLink;
+        m_shortLink = info;
+        m_link->setText(tr("Link: %1").arg(info));
+        QString current = text();
+        if (!old.isEmpty() && current.contains(old))
+            current.replace(old, info);
+        else if (!current.contains(info))
+            current = current.isEmpty() ? info : current + u' ' + info;
+        m_text->setPlainText(current);
+        Q_EMIT shortLinkArrived(info);
+    }
+    if (flags == InfoKind::reportNow)
+        Q_EMIT reportInfo(
+            recordText({ { QStringLiteral("description"), text() } }), InfoKind::tweet);
+}

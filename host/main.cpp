@@ -1,0 +1,50 @@
+// zpv-gallery: the media gallery with the share-to-Twitter plug-in, or with
+// --share one headless share driven through the same wizard pages.
+#include "gallerywindow.h"
+#include "headlessshare.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zpv-gallery"));
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Media gallery with the Twitter plug-in."));
+    parser.addHelpOption();
+    const QCommandLineOption share(QStringLiteral("share"),
+        QStringLiteral("Share CLIP without a window and print each step."), QStringLiteral("CLIP"));
+    const QCommandLineOption user(
+        QStringLiteral("user"), QStringLiteral("Twitter user name."), QStringLiteral("NAME"));
+    const QCommandLineOption password(QStringLiteral("password"),
+        QStringLiteral("Twitter password."), QStringLiteral("PASSWORD"));
+    const QCommandLineOption text(QStringLiteral("text"),
+        QStringLiteral("Tweet text (the link is added)."), QStringLiteral("TEXT"));
+    const QCommandLineOption remember(
+        QStringLiteral("remember"), QStringLiteral("Keep the sign-in for later runs."));
+    parser.addOptions({ share, user, password, text, remember });
+    parser.process(app);
+
+    if (!parser.isSet(share)) {
+        GalleryWindow window;
+        window.show();
+        return QApplication::exec();
+    }
+
+    QTextStream out(stdout);
+    HeadlessShare::Options options;
+    options.clip = parser.value(share);
+    options.user = parser.value(user);
+    options.password = parser.value(password);
+    options.text = parser.value(text);
+    options.remember = parser.isSet(remember);
+    HeadlessShare driver(options, out);
+    QObject::connect(&driver, &HeadlessShare::finished, &app,
+        [](bool ok) { QCoreApplication::exit(ok ? 0 : 1); });
+    driver.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,171 @@
+#include "videouploadapplet.h"
+
+#include "hostappids.h"
+
+#include "badges/badger.h"
+#include "catalog/contentinfo.h"
+#include "twitter/signature.h"
+#include "twitter/twittersettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMimeDatabase>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QTimer>
+
+Q_DECLARE_LOGGING_CATEGORY(lcHost)
+
+namespace {
+const QString uploadPath = QStringLiteral("/upload");
+// The answer is one link; anything longer is not one.
+constexpr qint64 maxAnswerSize = 4096;
+// Progress reports to the plug-in, at most one per step of this many percent.
+constexpr int reportStepPercent = 10;
+
+QNetworkRequest uploadRequest(const QUrl &url, const QString &fileName)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(TwitterSettings::timeoutMs());
+    // A signed request must not be carried to whatever host a redirect names.
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+        QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8());
+    request.setRawHeader("X-File-Name", QUrl::toPercentEncoding(fileName));
+    const QString caFile = TwitterSettings::caCertificatesFile();
+    if (!caFile.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(QSslCertificate::fromPath(caFile));
+        request.setSslConfiguration(tls);
+    }
+    return request;
+}
+} // namespace
+
+VideoUploadApplet::VideoUploadApplet(QObject *parent)
+    : QObject(parent)
+    , m_manager(new QNetworkAccessManager(this))
+{ }
+
+VideoUploadApplet::~VideoUploadApplet()
+{
+    if (m_reply)
+        m_reply->abort();
+}
+
+void VideoUploadApplet::start(const QString &data)
+{
+    ContentInfo info;
+    if (!xmlToContentInfo(data, info) || info.paths.isEmpty()) {
+        // Reported from the event loop, as every other outcome.
+        QTimer::singleShot(0, this, [this] { fail(tr("The upload request names no video.")); });
+        return;
+    }
+    m_path = info.paths.first();
+    Q_EMIT started(m_path);
+
+    // Sent from the file as the upload goes, never held in memory whole.
+    auto *file = new QFile(m_path, this);
+    if (!file->open(QIODevice::ReadOnly)) {
+        const QString reason = file->errorString();
+        delete file;
+        QTimer::singleShot(
+            0, this, [this, reason] { fail(tr("The video cannot be read: %1").arg(reason)); });
+        return;
+    }
+    Signature signer;
+    signer.loadCredentials();
+    if (!signer.tokenValidate()) {
+        QTimer::singleShot(
+            0, this, [this] { fail(tr("Nobody is signed in to upload the video.")); });
+        return;
+    }
+    const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), uploadPath);
+    signer.newNonce();
+    signer.newTimestamp();
+    signer.clearParams();
+    signer.setupOAuthParams();
+    signer.http_method = QStringLiteral("POST");
+    signer.urlString = url.toString(QUrl::FullyEncoded);
+    if (!signer.createSignature(0)) {
+        QTimer::singleShot(0, this, [this] { fail(tr("The upload request cannot be signed.")); });
+        return;
+    }
+    QNetworkRequest request = uploadRequest(url, QFileInfo(m_path).fileName());
+    request.setRawHeader("Authorization", signer.authorizationHeader.toLatin1());
+    m_reply = m_manager->post(request, file);
+    file->setParent(m_reply);
+    connect(m_reply, &QNetworkReply::uploadProgress, this, &VideoUploadApplet::onUploadProgress);
+    connect(m_reply, &QNetworkReply::finished, this, &VideoUploadApplet::onReplyFinished,
+        Qt::QueuedConnection);
+}
+
+void VideoUploadApplet::close()
+{
+    if (m_reply && !m_over)
+        m_reply->abort();
+}
+
+void VideoUploadApplet::onUploadProgress(qint64 sent, qint64 total)
+{
+    if (m_over || total <= 0)
+        return;
+    Q_EMIT progress(sent, total);
+    const int step = int(sent * 100 / total) / reportStepPercent;
+    if (step == m_reportedStep)
+        return;
+    m_reportedStep = step;
+    Q_EMIT uploadStatus(HostAppIds::videoUpload(), true, m_path, QString(), underWay);
+}
+
+void VideoUploadApplet::onReplyFinished()
+{
+    QNetworkReply *reply = m_reply;
+    if (!reply || m_over)
+        return;
+    reply->deleteLater();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray answer = reply->read(maxAnswerSize + 1);
+    if (reply->error() != QNetworkReply::NoError && status == 0) {
+        fail(tr("The upload did not get through: %1").arg(reply->errorString()));
+        return;
+    }
+    if (status != 200) {
+        fail(tr("The service refused the upload (HTTP %1).").arg(status));
+        return;
+    }
+    const QUrl link(QString::fromUtf8(answer).trimmed(), QUrl::StrictMode);
+    if (answer.size() > maxAnswerSize || !link.isValid()
+        || (link.scheme() != QLatin1String("http") && link.scheme() != QLatin1String("https"))) {
+        fail(tr("The service answered the upload with no link."));
+        return;
+    }
+    const QString linkText = link.toString(QUrl::FullyEncoded);
+    Badger badger;
+    if (!badger.badgeContent(HostAppIds::videoUpload(), linkText, m_path, 0)) {
+        fail(tr("The video's link could not be recorded with the file."));
+        return;
+    }
+    m_over = true;
+    qCDebug(lcHost, "VideoUploadApplet::onReplyFinished() - uploaded %s", qUtf8Printable(m_path));
+    Q_EMIT progress(1, 1);
+    Q_EMIT finished(linkText);
+    Q_EMIT uploadStatus(HostAppIds::videoUpload(), true, m_path, linkText, done);
+    Q_EMIT closed(HostAppIds::videoUpload(), closedWithResult | closedAfterWork);
+}
+
+void VideoUploadApplet::fail(const QString &reason)
+{
+    if (m_over)
+        return;
+    m_over = true;
+    qCWarning(lcHost, "VideoUploadApplet::fail() - %s", qUtf8Printable(reason));
+    Q_EMIT failed(reason);
+    Q_EMIT uploadStatus(HostAppIds::videoUpload(), false, m_path, QString(), 0);
+    Q_EMIT closed(HostAppIds::videoUpload(), closedAfterWork);
+}

@@ -1,0 +1,157 @@
+// The headless share end to end: the real wizard pages driven through the
+// plug-in against the local service, in one process.
+#include "hostfixture.h"
+
+#include "badges/badger.h"
+#include "errorpage.h"
+#include "headlessshare.h"
+#include "hostappids.h"
+#include "sharesession.h"
+#include "wizardhost.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextStream>
+
+class TestHeadlessShare : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void share_data();
+    void share();
+    void refusedSignIn_data();
+    void refusedSignIn();
+
+private:
+    HostFixture m_fixture;
+};
+
+void TestHeadlessShare::init()
+{
+    QString error;
+    QVERIFY2(m_fixture.setUp(&error), qPrintable(error));
+}
+
+void TestHeadlessShare::cleanup()
+{
+    m_fixture.tearDown();
+}
+
+void TestHeadlessShare::share_data()
+{
+    QTest::addColumn<bool>("alreadyUploaded");
+    QTest::addColumn<bool>("tokenStored");
+    QTest::addColumn<QStringList>("steps");
+    const QString signIn = QStringLiteral("sign-in");
+    const QString review = QStringLiteral("review");
+    const QString handOver = QStringLiteral("hand-over");
+    const QString upload = QStringLiteral("upload");
+    const QString shortLink = QStringLiteral("short-link");
+    const QString tweet = QStringLiteral("tweet");
+    QTest::newRow("new video, password")
+        << false << false << QStringList { signIn, review, handOver, upload, shortLink, tweet };
+    QTest::newRow("uploaded video, password")
+        << true << false << QStringList { signIn, review, shortLink, tweet };
+    // A stored sign-in opens at the review page: no sign-in step.
+    QTest::newRow("new video, stored sign-in")
+        << false << true << QStringList { review, handOver, upload, shortLink, tweet };
+}
+
+void TestHeadlessShare::share()
+{
+    QFETCH(bool, alreadyUploaded);
+    QFETCH(bool, tokenStored);
+    QFETCH(QStringList, steps);
+    const QString clip = m_fixture.clip(0);
+    const QString earlierLink
+        = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
+    if (alreadyUploaded) {
+        Badger badger;
+        QVERIFY(badger.badgeContent(HostAppIds::videoUpload(), earlierLink, clip, 0));
+    }
+    if (tokenStored)
+        QVERIFY(HostFixture::storeAccessToken(HostFixture::userName, HostFixture::password));
+
+    QString printed;
+    QTextStream out(&printed);
+    HeadlessShare::Options options;
+    options.clip = clip;
+    options.user = HostFixture::userName;
+    options.password = HostFixture::password;
+    options.text = QStringLiteral("Look at this <b> & ü");
+    options.timeoutMs = 60000;
+    HeadlessShare share(options, out);
+    QSignalSpy finished(&share, &HeadlessShare::finished);
+    share.start();
+    QVERIFY(finished.wait(70000));
+    QVERIFY2(finished.first().at(0).toBool(), qPrintable(share.failure()));
+
+    QVERIFY2(share.steps() == steps, qPrintable(share.steps().join(u' ')));
+    QCOMPARE(share.session()->wizard()->currentPage(), WizardHost::Result);
+    // The short link leads where the upload applet recorded the video.
+    const QString uploaded = HostFixture::badgeUrl(clip, HostAppIds::videoUpload());
+    if (alreadyUploaded)
+        QCOMPARE(uploaded, earlierLink);
+    else
+        QVERIFY2(
+            uploaded.startsWith(m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/")),
+            qPrintable(uploaded));
+    QVERIFY(share.shortLink().startsWith(
+        m_fixture.service()->baseUrl().toString() + QStringLiteral("/s/")));
+    QCOMPARE(share.tweetText(), options.text + u' ' + share.shortLink());
+    QVERIFY(!share.tweetId().isEmpty());
+    // The plug-in badged the shared clip too.
+    QCOMPARE(HostFixture::badgeUrl(clip, HostAppIds::plugin()),
+        m_fixture.service()->baseUrl().toString() + QStringLiteral("/home"));
+    for (const QString &step : std::as_const(steps))
+        QVERIFY2(printed.contains(QStringLiteral("step %1 ").arg(step)), qPrintable(printed));
+    QVERIFY(printed.contains(QStringLiteral("tweet id: ") + share.tweetId()));
+    QVERIFY(printed.contains(QStringLiteral("<url>") + uploaded + QStringLiteral("</url>")));
+}
+
+void TestHeadlessShare::refusedSignIn_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password");
+    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password;
+}
+
+void TestHeadlessShare::refusedSignIn()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QString printed;
+    QTextStream out(&printed);
+    HeadlessShare::Options options;
+    options.clip = m_fixture.clip(0);
+    options.user = user;
+    options.password = password;
+    options.text = QStringLiteral("never posted");
+    options.timeoutMs = 30000;
+    HeadlessShare share(options, out);
+    QSignalSpy finished(&share, &HeadlessShare::finished);
+    share.start();
+    QVERIFY(finished.wait(40000));
+    QCOMPARE(finished.first().at(0).toBool(), false);
+
+    WizardHost *wizard = share.session()->wizard();
+    QCOMPARE(wizard->currentPage(), WizardHost::Error);
+    QCOMPARE(wizard->errorPage()->code(), 2ul);
+    QVERIFY(share.failure().startsWith(ErrorPage::explain(2)));
+    QVERIFY(printed.startsWith(QStringLiteral("share failed: ")));
+    // Nothing was uploaded or badged.
+    QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::videoUpload()).isEmpty());
+    QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::plugin()).isEmpty());
+    // Back on the error page returns to the sign-in page.
+    QTest::mouseClick(wizard->backButton(), Qt::LeftButton);
+    QTRY_COMPARE(wizard->currentPage(), WizardHost::SignIn);
+}
+
+QTEST_MAIN(TestHeadlessShare)
+#include "tst_headlessshare.moc"
