@@ -153,7 +153,8 @@ void VideoUploadApplet::onReplyFinished()
     }
     m_over = true;
     qCDebug(lcHost, "VideoUploadApplet::onReplyFinished() - uploaded %s", qUtf8Printable(m_path));
-    Q_EMIT progress(1, 1);
+    const qint64 size = QFileInfo(m_path).size();
+    Q_EMIT progress(size, size);
     Q_EMIT finished(linkText);
     Q_EMIT uploadStatus(HostAppIds::videoUpload(), true, m_path, linkText, done);
     Q_EMIT closed(HostAppIds::videoUpload(), closedWithResult | closedAfterWork);

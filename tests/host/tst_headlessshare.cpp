@@ -84,11 +84,11 @@ void TestHeadlessShare::share()
     options.user = HostFixture::userName;
     options.password = HostFixture::password;
     options.text = QStringLiteral("Look at this <b> & ü");
-    options.timeoutMs = 60000;
+    options.timeoutMs = 20000;
     HeadlessShare share(options, out);
     QSignalSpy finished(&share, &HeadlessShare::finished);
     share.start();
-    QVERIFY(finished.wait(70000));
+    QVERIFY(finished.wait(30000));
     QVERIFY2(finished.first().at(0).toBool(), qPrintable(share.failure()));
 
     QVERIFY2(share.steps() == steps, qPrintable(share.steps().join(u' ')));
