@@ -309,29 +309,17 @@ bool Twitter_core::doTweet(const QString &text, unsigned long flags)
 bool Twitter_core::doTweetNew(const QString &text, unsigned long flags)
 {
     Q_UNUSED(flags)
-    if (text.isEmpty()) {
-        qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - empty tweet");
-        return false;
-    }
-    Signature signer;
-    if (!startSignedRequest(signer)) {
-        qCCritical(lcTwitter, "Twitter_core::doTweet() - no credentials");
-        return false;
-    }
-    signer.addParam(QStringLiteral("status"), text);
-    const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), statusUpdatePath);
-    signer.urlString = url.toString(QUrl::FullyEncoded);
-    if (!signer.createSignature(0)) {
-        qCCritical(lcTwitter, "Twitter_core::doTweet() - failed to createBasicSignature");
-        return false;
-    }
-    send(signer, url, &Twitter_core::tweetFinished);
-    return true;
+    return sendTweet(text, false);
 }
 
 bool Twitter_core::doTweetOld(const QString &text, unsigned long flags)
 {
     Q_UNUSED(flags)
+    return sendTweet(text, true);
+}
+
+bool Twitter_core::sendTweet(const QString &text, bool oldForm)
+{
     if (text.isEmpty()) {
         qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - empty tweet");
         return false;
@@ -344,12 +332,15 @@ bool Twitter_core::doTweetOld(const QString &text, unsigned long flags)
     signer.addParam(QStringLiteral("status"), text);
     const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), statusUpdatePath);
     signer.urlString = url.toString(QUrl::FullyEncoded);
-    if (!signer.createBasicSignature(0)) {
+    // The old form signs a fixed text and writes the body by hand.
+    const bool signedOk = oldForm ? signer.createBasicSignature(0) : signer.createSignature(0);
+    if (!signedOk) {
         qCCritical(lcTwitter, "Twitter_core::doTweet() - failed to createBasicSignature");
         return false;
     }
-    signer.postBody
-        = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
+    if (oldForm)
+        signer.postBody
+            = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
     send(signer, url, &Twitter_core::tweetFinished);
     return true;
 }

@@ -85,6 +85,8 @@ private:
     // Prepares a fresh signer for a token-signed request: false when no
     // complete access token is stored.
     bool startSignedRequest(Signature &signer);
+    // The status update in its current or its old form.
+    bool sendTweet(const QString &text, bool oldForm);
     QNetworkReply *send(
         const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *));
     // Reads the status of a finished reply into httpStatus; when there was no
