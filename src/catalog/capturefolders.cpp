@@ -1,6 +1,7 @@
 #include "catalog/capturefolders.h"
 
 #include "catalog/contenttypeinfo.h"
+#include "platform/suitesettings.h"
 #include "platform/usertempdir.h"
 
 #include <QCoreApplication>
@@ -63,7 +64,8 @@ QString translated(const char *text)
 // Every folder setting, stale ones replaced by (created) defaults and stored.
 std::array<QString, folderSettings.size()> readCaptureFolders()
 {
-    QSettings settings(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     settings.beginGroup(QStringLiteral("Preferences"));
     std::array<QString, folderSettings.size()> folders;
     for (std::size_t i = 0; i < folderSettings.size(); ++i)

@@ -249,7 +249,7 @@ void TestAppInfoXml::picksTheCurrentLanguage_data()
     QTest::newRow("en-US") << QVariant(0x409) << "English";
     QTest::newRow("de-DE") << QVariant(0x407) << "Deutsch";
     QTest::newRow("no child of that language") << QVariant(0x40c) << QString();
-    QTest::newRow("language outside the table") << QVariant(0x437) << QString();
+    QTest::newRow("language outside the table: English") << QVariant(0x437) << "English";
 }
 
 void TestAppInfoXml::picksTheCurrentLanguage()
