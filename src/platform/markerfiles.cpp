@@ -27,8 +27,8 @@ QString markerPath(const QString &fileName)
 
 bool clearMarker(const QString &fileName, const QString &key)
 {
-    QSettings settings(QLatin1String(SuiteSettings::organisation),
-        QLatin1String(SuiteSettings::application));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     if (settings.contains(key))
         settings.remove(key);
     const QString path = markerPath(fileName);
@@ -39,8 +39,8 @@ bool clearMarker(const QString &fileName, const QString &key)
 
 bool isMarkerSet(const QString &key, bool reset)
 {
-    QSettings settings(QLatin1String(SuiteSettings::organisation),
-        QLatin1String(SuiteSettings::application));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     const bool set = settings.value(key, false).toBool();
     if (set && reset)
         settings.setValue(key, false);
@@ -60,8 +60,8 @@ bool writeMarkerFile(const QString &fileName, const QString &key, const QString 
 {
     const bool written = writeUtf8File(markerPath(fileName), text);
     if (written && setFlag) {
-        QSettings settings(QLatin1String(SuiteSettings::organisation),
-            QLatin1String(SuiteSettings::application));
+        QSettings settings(
+            QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
         settings.setValue(key, true);
     }
     return written;

@@ -367,8 +367,8 @@ void TestCaptureFolders::noLocationCreatesNothing()
     QVERIFY(captureFolder(folder, 2));
     QVERIFY(folder.isEmpty());
     QCOMPARE(QDir(run).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-        QStringList());
+    QCOMPARE(
+        QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 
     QString path;
     QString pattern;

@@ -59,7 +59,8 @@ void TestLanguage::current_data()
     QTest::newRow("system el_GR") << "el_GR.UTF-8" << QVariant() << QVariant() << 0x0408 << "el-GR";
     QTest::newRow("system outside the table: English")
         << "en_GB.UTF-8" << QVariant() << QVariant() << 0x0409 << "en-US";
-    QTest::newRow("C locale: English") << "C.UTF-8" << QVariant() << QVariant() << 0x0409 << "en-US";
+    QTest::newRow("C locale: English")
+        << "C.UTF-8" << QVariant() << QVariant() << 0x0409 << "en-US";
     QTest::newRow("setting over an unknown locale")
         << "is_IS.UTF-8" << QVariant(1031) << QVariant() << 1031 << "de-DE";
     QTest::newRow("setting over a known locale")

@@ -320,7 +320,8 @@ void TestMetadataDir::refreshesTheHostMetadata()
     // Non-English texts come back as they were written.
     QString text;
     QVERIFY(readMetaFile(target.filePath("one.xml"), text));
-    QVERIFY(text.contains(QStringLiteral("<caption>\n  <en-US>Vid\u00e9o \u30d3\u30c7\u30aa</en-US>")));
+    QVERIFY(
+        text.contains(QStringLiteral("<caption>\n  <en-US>Vid\u00e9o \u30d3\u30c7\u30aa</en-US>")));
     CTAAppInfo info;
     QVERIFY(xmlToAppInfo(text, info));
     QCOMPARE(info.caption, QStringLiteral("Vid\u00e9o \u30d3\u30c7\u30aa"));
