@@ -51,14 +51,39 @@ QString fromTransferForm(const QString &text)
     return decoder.hasError() ? text : decoded;
 }
 
+// Lists are written in hexadecimal without a prefix; older ones hold decimal
+// and "0x"-prefixed items. Every id of a country's locale is at least 0x400,
+// so an item below 1024 in decimal, or one with a letter, can only be
+// hexadecimal, and then the whole list is. A list with a "0x" item was not
+// written here, and its plain items stay decimal ("0" leading: octal).
+bool isHexList(const QStringList &parts)
+{
+    bool hex = false;
+    for (const QString &part : parts) {
+        if (part.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            return false;
+        if (part.size() > 1 && part.startsWith(u'0'))
+            continue;
+        bool decimal = false;
+        bool hexadecimal = false;
+        const uint value = part.toUInt(&decimal, 10);
+        part.toUInt(&hexadecimal, 16);
+        hex = hex || (decimal ? value < 0x400 : hexadecimal);
+    }
+    return hex;
+}
+
 void readLanguageList(
     const QDomElement &root, const QString &tag, const QString &caption, QList<quint32> &ids)
 {
     ids.clear();
-    const QStringList parts = childElementText(root, tag).split(u',', Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
+    QStringList parts = childElementText(root, tag).split(u',', Qt::SkipEmptyParts);
+    for (QString &part : parts)
+        part = part.trimmed();
+    const int base = isHexList(parts) ? 16 : 0;
+    for (const QString &part : std::as_const(parts)) {
         bool ok = false;
-        const quint32 id = part.trimmed().toUInt(&ok, 0);
+        const quint32 id = part.toUInt(&ok, base);
         if (ok)
             ids.append(id);
         else

@@ -1,6 +1,7 @@
 #include "catalog/capturefolders.h"
 
 #include "catalog/contenttypeinfo.h"
+#include "platform/suitesettings.h"
 #include "platform/usertempdir.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,29 @@ bool isDir(const QString &path)
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
+// Emptied at logout or boot, so never a home for captures: the private
+// runtime folder and the suite's own temporary folder with all they hold,
+// and the shared temporary folder itself (a folder a user chose inside it
+// stays the user's choice).
+bool isTemporaryPlace(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    const auto within = [&canonical](const QString &place) {
+        const QString root = place.isEmpty() ? QString() : QFileInfo(place).canonicalFilePath();
+        return !root.isEmpty() && (canonical == root || canonical.startsWith(root + u'/'));
+    };
+    const QString shared = QFileInfo(QDir::tempPath()).canonicalFilePath();
+    return within(qEnvironmentVariable("XDG_RUNTIME_DIR")) || within(userTempPath())
+        || (!shared.isEmpty() && canonical == shared);
+}
+
+bool isCaptureHome(const QString &path)
+{
+    return isDir(path) && !isTemporaryPlace(path);
+}
+
 QString translated(const char *text)
 {
     return QCoreApplication::translate("CaptureCatalogClass", text);
@@ -63,13 +87,14 @@ QString translated(const char *text)
 // Every folder setting, stale ones replaced by (created) defaults and stored.
 std::array<QString, folderSettings.size()> readCaptureFolders()
 {
-    QSettings settings(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     settings.beginGroup(QStringLiteral("Preferences"));
     std::array<QString, folderSettings.size()> folders;
     for (std::size_t i = 0; i < folderSettings.size(); ++i)
         folders[i] = settings.value(QLatin1String(folderSettings[i].key)).toString();
     for (std::size_t i = 0; i < folderSettings.size(); ++i) {
-        if (isDir(folders[i]))
+        if (isCaptureHome(folders[i]))
             continue;
         defaultFolder(folders[i], folderSettings[i].id);
         settings.setValue(QLatin1String(folderSettings[i].key), folders[i]);
@@ -115,27 +140,21 @@ QString storageLocation(int location)
 {
     const QString path
         = QStandardPaths::writableLocation(QStandardPaths::StandardLocation(location)).trimmed();
-    return isDir(path) ? path : fallbackLocation(location);
+    return isCaptureHome(path) ? path : fallbackLocation(location);
 }
 
 QString fallbackLocation(int location)
 {
     QString base;
-    for (const auto candidate :
-        { QStandardPaths::DocumentsLocation, QStandardPaths::AppLocalDataLocation }) {
+    for (const auto candidate : { QStandardPaths::DocumentsLocation,
+             QStandardPaths::AppLocalDataLocation, QStandardPaths::HomeLocation }) {
         const QString path = QStandardPaths::writableLocation(candidate).trimmed();
-        if (isDir(path)) {
+        if (isCaptureHome(path)) {
             base = path;
             break;
         }
     }
-    // Captures must not land where every user can list them.
     if (base.isEmpty())
-        base = userTempPath();
-    if (base.isEmpty())
-        base = QDir::homePath();
-    base = base.trimmed();
-    if (!isDir(base))
         return QString();
 
     const QString sub = location == QStandardPaths::MoviesLocation ? QStringLiteral("Videos")

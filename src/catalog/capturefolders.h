@@ -18,6 +18,9 @@ struct ContentTypeInfo;
 // 7 all, 1 photos, 2 videos, 4 motion videos, 8 and 16 the MAGIX photo and
 // video folders.
 
+// Captures never go to a folder that is emptied at logout or boot: without
+// the standard location, the documents, application-data or home folder is
+// used, and a null string when none of them exists.
 ZPVTWITTER_EXPORT QString storageLocation(int location);
 ZPVTWITTER_EXPORT QString fallbackLocation(int location);
 

@@ -1,5 +1,7 @@
 #include "catalog/language.h"
 
+#include "platform/suitesettings.h"
+
 #include <QLocale>
 #include <QSettings>
 
@@ -37,16 +39,37 @@ constexpr Language languages[] = {
     { 0x0816, u"pt-PT" },
 };
 
+constexpr unsigned englishId = 0x0409;
+
+const QString languageKey = QStringLiteral("LanguageID");
+
+// The language key was once kept under this spelling of the organisation, a
+// file of its own on case-sensitive file systems. It is still read when the
+// suite's file lacks the key, and never written.
+constexpr char formerOrganisation[] = "NoBridge";
+
+QVariant storedLanguageId()
+{
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
+    const QVariant id = settings.value(languageKey);
+    if (id.isValid())
+        return id;
+    const QSettings former(QSettings::NativeFormat, QSettings::UserScope,
+        QLatin1String(formerOrganisation), QLatin1String(SuiteSettings::application));
+    return former.value(languageKey);
+}
+
 } // namespace
 
 int currentLanguageId()
 {
+    // A locale outside the table (en_GB, C) would leave every caption empty.
     const QString systemCode = QLocale::system().name().replace(u'_', u'-');
-    const int fallback = languageIdOf(systemCode);
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QStringLiteral("NoBridge"), QStringLiteral("ZPV"));
+    const int systemId = languageIdOf(systemCode);
+    const int fallback = systemId != 0 ? systemId : int(englishId);
     bool ok = false;
-    const int id = settings.value(QStringLiteral("LanguageID"), fallback).toInt(&ok);
+    const int id = storedLanguageId().toInt(&ok);
     return ok ? id : fallback;
 }
 
@@ -70,5 +93,6 @@ QString languageCodeOf(unsigned id)
 
 QString currentLanguageCode()
 {
-    return languageCodeOf(unsigned(currentLanguageId()));
+    const QString code = languageCodeOf(unsigned(currentLanguageId()));
+    return code.isEmpty() ? languageCodeOf(englishId) : code;
 }

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -124,7 +125,11 @@ bool readMetaFile(const QString &path, QString &text)
     const QByteArray bytes = file.readAll();
     if (bytes.isEmpty())
         return false;
-    text = QString::fromLatin1(bytes);
+    // The files are written as UTF-8; one that is not (an old 8-bit file)
+    // still reads a byte per character, as it always did.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(bytes);
+    text = utf8.hasError() ? QString::fromLatin1(bytes) : decoded;
     return true;
 }
 

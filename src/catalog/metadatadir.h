@@ -22,7 +22,7 @@ bool appletsDir(QString &dir);
 // files, else to the host's folder. resolved may be appPath itself.
 bool resolveAppPath(const QString &appPath, QString &resolved);
 
-// One byte per character, so that tooltips keep their transfer form.
+// UTF-8; a file that is not UTF-8 reads one byte per character.
 bool readMetaFile(const QString &path, QString &text);
 bool readMetaDataTexts(QStringList &texts);
 

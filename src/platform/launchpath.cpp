@@ -102,7 +102,9 @@ bool resolveLaunchPath(const QString &appLaunch, QString &path)
             return true;
     }
 
-    if (target.toLower().trimmed().startsWith(QLatin1String("http://"))) {
+    const QString address = target.trimmed();
+    if (address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+        || address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
         path = target;
         return true;
     }
@@ -119,10 +121,13 @@ bool resolveLaunchPath(const QString &appLaunch, QString &path)
 
     if (parts.size() == 5) {
         QString folder = systemValue(parts.at(0), parts.at(1), parts.at(2), parts.at(3));
-        if (!folder.endsWith(separator))
-            folder += separator;
-        if (found(folder + parts.at(4)))
-            return true;
+        // Without the value the file name alone would be looked for at the root.
+        if (!folder.isEmpty()) {
+            if (!folder.endsWith(separator))
+                folder += separator;
+            if (found(folder + parts.at(4)))
+                return true;
+        }
     }
 
     QString programFiles = qEnvironmentVariable("ProgramFiles");

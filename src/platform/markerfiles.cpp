@@ -1,5 +1,6 @@
 #include "platform/markerfiles.h"
 
+#include "platform/suitesettings.h"
 #include "platform/usertempdir.h"
 
 #include <QFile>
@@ -26,7 +27,8 @@ QString markerPath(const QString &fileName)
 
 bool clearMarker(const QString &fileName, const QString &key)
 {
-    QSettings settings(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     if (settings.contains(key))
         settings.remove(key);
     const QString path = markerPath(fileName);
@@ -37,7 +39,8 @@ bool clearMarker(const QString &fileName, const QString &key)
 
 bool isMarkerSet(const QString &key, bool reset)
 {
-    QSettings settings(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+    QSettings settings(
+        QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     const bool set = settings.value(key, false).toBool();
     if (set && reset)
         settings.setValue(key, false);
@@ -57,7 +60,8 @@ bool writeMarkerFile(const QString &fileName, const QString &key, const QString 
 {
     const bool written = writeUtf8File(markerPath(fileName), text);
     if (written && setFlag) {
-        QSettings settings(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+        QSettings settings(
+            QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
         settings.setValue(key, true);
     }
     return written;

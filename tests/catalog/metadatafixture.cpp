@@ -71,7 +71,7 @@ bool MetadataFixture::writeFile(const QString &path, const QByteArray &bytes)
 
 void MetadataFixture::setLanguageId(const QVariant &id)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("NoBridge"),
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nobridge"),
         QStringLiteral("ZPV"));
     if (id.isValid())
         settings.setValue(QStringLiteral("LanguageID"), id);

@@ -189,6 +189,10 @@ void TestAppInfoXml::writesLanguageLists()
     QCOMPARE(elementText(xml, QStringLiteral("lang_whitelist")), whiteText);
     QCOMPARE(xml.contains(QStringLiteral("<lang_blacklist>")), hasBlack);
     QVERIFY(!xml.contains(QStringLiteral("lang_graylist")));
+    CTAAppInfo read;
+    QVERIFY(xmlToAppInfo(xml, read));
+    QCOMPARE(read.langWhitelist, white);
+    QCOMPARE(read.langBlacklist, black);
     // The list elements stand between "vxproduct" and "caption".
     if (hasBlack)
         QVERIFY(xml.indexOf(QStringLiteral("<vxproduct"))
@@ -212,7 +216,10 @@ void TestAppInfoXml::readsLanguageLists_data()
     QTest::newRow("octal") << "lang_blacklist"
                            << "011" << Ids { 9 } << QStringList();
     QTest::newRow("our writer's hex") << "lang_blacklist"
-                                      << "409,40c" << Ids { 409 } << QStringList { "40c" };
+                                      << "409,40c" << Ids { 0x409, 0x40c } << QStringList();
+    QTest::newRow("our writer's hex, digits only")
+        << "lang_whitelist"
+        << "1404,409" << Ids { 0x1404, 0x409 } << QStringList();
     QTest::newRow("empty parts") << "lang_graylist"
                                  << ",,1033," << Ids { 1033 } << QStringList();
     QTest::newRow("negative") << "lang_whitelist"
@@ -249,7 +256,7 @@ void TestAppInfoXml::picksTheCurrentLanguage_data()
     QTest::newRow("en-US") << QVariant(0x409) << "English";
     QTest::newRow("de-DE") << QVariant(0x407) << "Deutsch";
     QTest::newRow("no child of that language") << QVariant(0x40c) << QString();
-    QTest::newRow("language outside the table") << QVariant(0x437) << QString();
+    QTest::newRow("language outside the table: English") << QVariant(0x437) << "English";
 }
 
 void TestAppInfoXml::picksTheCurrentLanguage()

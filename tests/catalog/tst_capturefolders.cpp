@@ -148,26 +148,36 @@ void TestCaptureFolders::onReadyPublishesAvailableTypes()
 
 void TestCaptureFolders::staleSettingIsReplaced_data()
 {
-    // The setting names a deleted folder; the default replaces it (inside a
-    // "Pictorix" folder where one exists), is made and stored.
+    // The setting names a deleted folder, or one in the runtime folder that
+    // goes at logout; the default replaces it (inside a "Pictorix" folder
+    // where one exists), is made and stored.
     QTest::addColumn<int>("type");
     QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stale");
     QTest::addColumn<bool>("pictorix");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("photos") << 1 << u"PhotoFolder"_qs << false << u"Pictures/Velmora Webcam"_qs;
-    QTest::newRow("videos") << 2 << u"MovieFolder"_qs << false << u"Videos/Velmora Webcam"_qs;
-    QTest::newRow("motion") << 4 << u"MotionFolder"_qs << false
+    const QString deleted = u"deleted"_qs;
+    QTest::newRow("photos") << 1 << u"PhotoFolder"_qs << deleted << false
+                            << u"Pictures/Velmora Webcam"_qs;
+    QTest::newRow("videos") << 2 << u"MovieFolder"_qs << deleted << false
+                            << u"Videos/Velmora Webcam"_qs;
+    QTest::newRow("motion") << 4 << u"MotionFolder"_qs << deleted << false
                             << u"Videos/Velmora Webcam/Motion Detection"_qs;
-    QTest::newRow("Pictorix photos") << 1 << u"PhotoFolder"_qs << true << u"Pictures/Pictorix"_qs;
+    QTest::newRow("Pictorix photos")
+        << 1 << u"PhotoFolder"_qs << deleted << true << u"Pictures/Pictorix"_qs;
     QTest::newRow("Pictorix motion, no sub-folder")
-        << 4 << u"MotionFolder"_qs << true << u"Videos/Pictorix"_qs;
+        << 4 << u"MotionFolder"_qs << deleted << true << u"Videos/Pictorix"_qs;
+    QTest::newRow("videos in the runtime folder")
+        << 2 << u"MovieFolder"_qs << u"run/Videos/Velmora Webcam"_qs << false
+        << u"Videos/Velmora Webcam"_qs;
 }
 
 void TestCaptureFolders::staleSettingIsReplaced()
 {
     QFETCH(int, type);
     QFETCH(QString, key);
+    QFETCH(QString, stale);
     QFETCH(bool, pictorix);
     QFETCH(QString, expected);
 
@@ -182,8 +192,10 @@ void TestCaptureFolders::staleSettingIsReplaced()
         settings.beginGroup(u"Preferences"_qs);
         for (const char *other : { "PhotoFolder", "MovieFolder", "MotionFolder" })
             settings.setValue(QLatin1String(other), kept);
-        settings.setValue(key, m_root->filePath(u"deleted"_qs));
+        settings.setValue(key, m_root->filePath(stale));
     }
+    if (stale != u"deleted")
+        QVERIFY(QDir().mkpath(m_root->filePath(stale)));
 
     QString folder = u"untouched"_qs;
     QVERIFY(captureFolder(folder, type));
@@ -310,7 +322,7 @@ void TestCaptureFolders::fallbackLocation_data()
 
     QTest::newRow("documents first") << true << true << u"home/Documents"_qs;
     QTest::newRow("then application data") << false << true << u"data/tst_capturefolders"_qs;
-    QTest::newRow("then the private temporary folder") << false << false << u"run"_qs;
+    QTest::newRow("then home, never the private temporary folder") << false << false << u"home"_qs;
 }
 
 void TestCaptureFolders::fallbackLocation()
@@ -340,14 +352,23 @@ void TestCaptureFolders::fallbackLocation()
 
 void TestCaptureFolders::noLocationCreatesNothing()
 {
-    // No folder to fall back on at all: nothing is made at the root.
+    // No folder to fall back on but temporary ones: nothing is made at the
+    // root, and no temporary folder is taken for captures.
     qputenv("HOME", QFile::encodeName(m_root->filePath(u"missing"_qs)));
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_root->filePath(u"missing/data"_qs)));
-    qputenv("XDG_RUNTIME_DIR", QByteArray());
-    qputenv("TMPDIR", QFile::encodeName(m_root->filePath(u"missing/tmp"_qs)));
+    const QString run = m_root->filePath(u"run"_qs);
+    const QString tmp = m_root->filePath(u"tmp"_qs);
+    QVERIFY(QDir().mkpath(run) && QDir().mkpath(tmp));
+    QVERIFY(QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("TMPDIR", QFile::encodeName(tmp));
     QString folder = u"/somewhere"_qs;
     QVERIFY(!defaultFolder(folder, 1));
     QVERIFY(folder.isEmpty());
+    QVERIFY(captureFolder(folder, 2));
+    QVERIFY(folder.isEmpty());
+    QCOMPARE(QDir(run).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(
+        QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 
     QString path;
     QString pattern;

@@ -47,20 +47,30 @@ void TestLanguage::table()
 
 void TestLanguage::current_data()
 {
+    // setting: "LanguageID" in the suite's settings file; former: the same key
+    // under the organisation's other spelling.
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QVariant>("setting");
+    QTest::addColumn<QVariant>("former");
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("code");
 
-    QTest::newRow("system pt_BR") << "pt_BR.UTF-8" << QVariant() << 0x0416 << "pt-BR";
-    QTest::newRow("system el_GR") << "el_GR.UTF-8" << QVariant() << 0x0408 << "el-GR";
-    QTest::newRow("system outside the table") << "is_IS.UTF-8" << QVariant() << 0 << QString();
+    QTest::newRow("system pt_BR") << "pt_BR.UTF-8" << QVariant() << QVariant() << 0x0416 << "pt-BR";
+    QTest::newRow("system el_GR") << "el_GR.UTF-8" << QVariant() << QVariant() << 0x0408 << "el-GR";
+    QTest::newRow("system outside the table: English")
+        << "en_GB.UTF-8" << QVariant() << QVariant() << 0x0409 << "en-US";
+    QTest::newRow("C locale: English")
+        << "C.UTF-8" << QVariant() << QVariant() << 0x0409 << "en-US";
     QTest::newRow("setting over an unknown locale")
-        << "is_IS.UTF-8" << QVariant(1031) << 1031 << "de-DE";
+        << "is_IS.UTF-8" << QVariant(1031) << QVariant() << 1031 << "de-DE";
     QTest::newRow("setting over a known locale")
-        << "fr_FR.UTF-8" << QVariant(1031) << 1031 << "de-DE";
-    QTest::newRow("setting outside the table")
-        << "fr_FR.UTF-8" << QVariant(0x0437) << 0x0437 << QString();
+        << "fr_FR.UTF-8" << QVariant(1031) << QVariant() << 1031 << "de-DE";
+    QTest::newRow("setting outside the table: English captions")
+        << "fr_FR.UTF-8" << QVariant(0x0437) << QVariant() << 0x0437 << "en-US";
+    QTest::newRow("former spelling read when the key is missing")
+        << "fr_FR.UTF-8" << QVariant() << QVariant(1031) << 1031 << "de-DE";
+    QTest::newRow("the suite's file wins")
+        << "pt_BR.UTF-8" << QVariant(1036) << QVariant(1031) << 1036 << "fr-FR";
 }
 
 // The system locale is read once per process, so each case runs in a child.
@@ -68,15 +78,19 @@ void TestLanguage::current()
 {
     QFETCH(QString, locale);
     QFETCH(QVariant, setting);
+    QFETCH(QVariant, former);
     QFETCH(int, id);
     QFETCH(QString, code);
 
     QTemporaryDir config;
     QVERIFY(config.isValid());
-    if (setting.isValid()) {
-        QSettings settings(
-            config.filePath(QStringLiteral("NoBridge/ZPV.conf")), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("LanguageID"), setting);
+    const std::pair<const char *, QVariant> stores[]
+        = { { "Nobridge/ZPV.conf", setting }, { "NoBridge/ZPV.conf", former } };
+    for (const auto &[file, value] : stores) {
+        if (!value.isValid())
+            continue;
+        QSettings settings(config.filePath(QLatin1String(file)), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("LanguageID"), value);
     }
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

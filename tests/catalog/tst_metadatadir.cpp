@@ -1,3 +1,4 @@
+#include "catalog/appinfoxml.h"
 #include "catalog/ctaappinfo.h"
 #include "catalog/metadatadir.h"
 
@@ -105,30 +106,36 @@ void TestMetadataDir::readsOnlyXmlFiles_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("read");
+    QTest::addColumn<QString>("text"); // null: not read
 
-    QTest::newRow("upper-case suffix") << "PLUGIN.XML" << QByteArray("<a/>") << true;
-    QTest::newRow("backup") << "plugin.xml.bak" << QByteArray("<a/>") << false;
-    QTest::newRow("empty") << "empty.xml" << QByteArray() << false;
-    QTest::newRow("no suffix") << "xml" << QByteArray("<a/>") << false;
-    QTest::newRow("a byte per character") << "bytes.xml" << QByteArray("<a>\xc3\xa9</a>") << true;
+    const QString a = QStringLiteral("<a/>");
+    QTest::newRow("upper-case suffix") << "PLUGIN.XML" << QByteArray("<a/>") << a;
+    QTest::newRow("backup") << "plugin.xml.bak" << QByteArray("<a/>") << QString();
+    QTest::newRow("empty") << "empty.xml" << QByteArray() << QString();
+    QTest::newRow("no suffix") << "xml" << QByteArray("<a/>") << QString();
+    QTest::newRow("UTF-8") << "utf8.xml"
+                           << QByteArray("<a>Vid\xc3\xa9o \xe3\x83\x93\xe3\x83\x87\xe3\x82\xaa</a>")
+                           << QStringLiteral("<a>Vid\u00e9o \u30d3\u30c7\u30aa</a>");
+    QTest::newRow("byte-order mark") << "bom.xml" << QByteArray("\xef\xbb\xbf<a/>") << a;
+    QTest::newRow("not UTF-8: a byte per character")
+        << "latin1.xml" << QByteArray("<a>\xe9</a>") << QStringLiteral("<a>\u00e9</a>");
 }
 
 void TestMetadataDir::readsOnlyXmlFiles()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, read);
+    QFETCH(QString, text);
 
     MetadataFixture fixture;
     QVERIFY(MetadataFixture::writeFile(fixture.metaDir() + name, bytes));
-    QString text = QStringLiteral("unchanged");
-    QCOMPARE(readMetaFile(fixture.metaDir() + name, text), read);
-    QCOMPARE(text, read ? QString::fromLatin1(bytes) : QStringLiteral("unchanged"));
+    QString read = QStringLiteral("unchanged");
+    QCOMPARE(readMetaFile(fixture.metaDir() + name, read), !text.isNull());
+    QCOMPARE(read, text.isNull() ? QStringLiteral("unchanged") : text);
     QStringList texts;
     QVERIFY(readMetaDataTexts(texts));
-    QCOMPARE(texts, read ? QStringList { QString::fromLatin1(bytes) } : QStringList());
-    QVERIFY(!readMetaFile(fixture.metaDir() + QStringLiteral("absent.xml"), text));
+    QCOMPARE(texts, text.isNull() ? QStringList() : QStringList { text });
+    QVERIFY(!readMetaFile(fixture.metaDir() + QStringLiteral("absent.xml"), read));
 }
 
 void TestMetadataDir::filtersRecords_data()
@@ -283,7 +290,8 @@ void TestMetadataDir::refreshesTheHostMetadata()
     const QString applets = f.root() + "/NoBridge/ZPVPlugins/";
     const auto record = [](const char *id, const char *icon) {
         return QStringLiteral("<app_info><id>%1</id><icon_path>%2</icon_path>"
-                              "<caption><en-US>Caf\u00e9</en-US></caption></app_info>")
+                              "<caption><en-US>Vid\u00e9o \u30d3\u30c7\u30aa</en-US></caption>"
+                              "<tooltip><en-US>Caf\u00e9</en-US></tooltip></app_info>")
             .arg(QLatin1String(id), QLatin1String(icon))
             .toUtf8();
     };
@@ -309,10 +317,15 @@ void TestMetadataDir::refreshesTheHostMetadata()
     QCOMPARE(QImage(target.filePath("one.png")).pixelColor(1, 1), QColor(Qt::blue));
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/../secret.png"));
 
-    QFile one(target.filePath("one.xml"));
-    QVERIFY(one.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(one.readAll());
-    QVERIFY(text.contains(QStringLiteral("<caption>\n  <en-US>Caf\u00e9</en-US>")));
+    // Non-English texts come back as they were written.
+    QString text;
+    QVERIFY(readMetaFile(target.filePath("one.xml"), text));
+    QVERIFY(
+        text.contains(QStringLiteral("<caption>\n  <en-US>Vid\u00e9o \u30d3\u30c7\u30aa</en-US>")));
+    CTAAppInfo info;
+    QVERIFY(xmlToAppInfo(text, info));
+    QCOMPARE(info.caption, QStringLiteral("Vid\u00e9o \u30d3\u30c7\u30aa"));
+    QCOMPARE(info.tooltip, QStringLiteral("Caf\u00e9"));
 }
 
 QTEST_MAIN(TestMetadataDir)

@@ -108,8 +108,8 @@ void TestLaunchPath::resolves_data()
         << QStringList { u"SystemRoot={root}/win"_qs } << true
         << u"{root}/win/system32/prog.exe"_qs;
     QTest::newRow("web address exactly as written")
-        << u"  HTTP://Example.COM/Share "_qs << QStringList() << QStringList() << QStringList()
-        << true << u"  HTTP://Example.COM/Share "_qs;
+        << u"  HTTPS://Example.COM/Share "_qs << QStringList() << QStringList() << QStringList()
+        << true << u"  HTTPS://Example.COM/Share "_qs;
     QTest::newRow("SystemRoot without the program: search goes on")
         << u"http://example.com"_qs << QStringList() << QStringList { u"{root}/win/"_qs }
         << QStringList { u"SystemRoot={root}/win"_qs } << true << u"http://example.com"_qs;
@@ -134,6 +134,9 @@ void TestLaunchPath::resolves_data()
     QTest::newRow("five parts") << u"Vendor(!)Suite(!)Install(!)Path(!)prog"_qs
                                 << QStringList { u"Vendor|Suite|Install|Path|{root}/bin"_qs }
                                 << progFile << QStringList() << true << prog;
+    QTest::newRow("five parts without the value: no path at the root")
+        << u"a(!)b(!)c(!)d(!)tmp"_qs << QStringList() << QStringList() << QStringList() << false
+        << QString();
     QTest::newRow("program files")
         << u"prog"_qs << QStringList() << QStringList { u"{root}/pf/prog"_qs }
         << QStringList { u"ProgramFiles={root}/pf"_qs } << true << u"{root}/pf/prog"_qs;
