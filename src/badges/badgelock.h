@@ -9,6 +9,8 @@
 // process and user that can read the file, needs no file of its own, is
 // dropped by the kernel when a holder dies, and (unlike fcntl locks) is not
 // released when some other descriptor of the file is closed in between.
+// A lock held elsewhere is waited for about a second at most; then the
+// object is not locked.
 class BadgeLock
 {
 public:

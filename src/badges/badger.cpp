@@ -9,8 +9,10 @@
 #include "platform/usertempdir.h"
 #include "zpvlogging.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -26,6 +28,23 @@ bool writeBadgeText(const QString &path, const QString &text)
 {
     return isVideoFile(path) ? ClipFrame::setFileAttribute(path, attributeName, text)
                              : ClipFrame::setPhotoFileAttribute(path, text);
+}
+
+const QString cleanCopiesFolder = QStringLiteral("clean-copies");
+
+// Clean copies are made again and again, each of a whole video: only the
+// latest of a name is kept. Everything in that private folder is ours, but
+// the file being copied may itself be one of them.
+void dropEarlierCopies(const QString &folder, const QString &name, const QString &source)
+{
+    const QFileInfo sourceInfo(source);
+    const QFileInfoList copyFolders
+        = QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo &copyFolder : copyFolders) {
+        const QFileInfo earlier(copyFolder.absoluteFilePath() + u'/' + name);
+        if (earlier.exists() && earlier != sourceInfo && QFile::remove(earlier.absoluteFilePath()))
+            QDir(folder).rmdir(copyFolder.fileName());
+    }
 }
 
 } // namespace
@@ -100,15 +119,20 @@ bool Badger::badgeContent(const QString &appId, const QString &url, const QStrin
 bool Badger::createCleanTempCopy(const QString &path, QString &tempCopyPath)
 {
     QString folder;
-    if (!QFileInfo::exists(path) || !getLongPathName(userTempPath(), folder))
+    if (!QFileInfo::exists(path) || !getLongPathName(userTempSubfolder(cleanCopiesFolder), folder))
         return false;
-    const QString copyPath = folder + u'/' + QFileInfo(path).fileName();
-    if (QFileInfo::exists(copyPath) && !QFile::remove(copyPath))
+    const QString name = QFileInfo(path).fileName();
+    dropEarlierCopies(folder, name, path);
+
+    // Each copy gets a folder of its own, so it keeps the file's name and
+    // never meets anything else in the temporary folder.
+    QTemporaryDir copyFolder(folder + QStringLiteral("/XXXXXX"));
+    if (!copyFolder.isValid())
         return false;
-    if (!copyFileContents(path, copyPath) || !QFileInfo::exists(copyPath))
-        return false;
-    if (!clearTags(copyPath))
-        return false;
+    const QString copyPath = copyFolder.filePath(name);
+    if (!copyFileContents(path, copyPath) || !QFileInfo::exists(copyPath) || !clearTags(copyPath))
+        return false; // the copy folder goes with what is in it
+    copyFolder.setAutoRemove(false);
     tempCopyPath = copyPath;
     return true;
 }

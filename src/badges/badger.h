@@ -35,7 +35,9 @@ public:
 
 public Q_SLOTS:
     bool badgeContent(const QString &appId, const QString &url, const QString &path, ulong flags);
-    // The copy goes to the user's own temporary folder.
+    // The copy keeps the file's name in a new folder of its own under
+    // "clean-copies" in the user's own temporary folder; it replaces only an
+    // earlier copy of that name, never the file itself or anything else.
     bool createCleanTempCopy(const QString &path, QString &tempCopyPath);
     // On failure xml holds the reason instead of the content.
     bool getBadgeContent(const QString &path, QString &xml, BadgeData *bd = nullptr);

@@ -13,10 +13,13 @@
 //   EACCES: no user attributes, the shared attribute block is full, the
 //   text is too long, or the file is not writable for us), in a sidecar: a
 //   hidden JSON file ".<file name>.zpvattr" beside the media file or, where
-//   that folder is not writable, "$XDG_DATA_HOME/zpv/attributes/<hex SHA-1
-//   of the file URI>.json". Both record the URI, size and modification time
-//   of the media file; the per-user store ignores a record whose size or
-//   time no longer match (the path now names another file).
+//   that cannot be had (a folder closed to us, or at that name a link, a
+//   folder or a file that is not ours), "$XDG_DATA_HOME/zpv/attributes/<hex
+//   SHA-1 of the file URI>.json". Both record the URI, size and modification
+//   time of the media file; a record whose size or time no longer match (the
+//   path now names another file) is ignored, and so is a record beside the
+//   file that is not a regular file of ours or root's closed to writing by
+//   others (see ClipFrameSidecar).
 // Sidecars are replaced atomically. Reads look at the extended attribute
 // first, then the sidecar beside the file, then the per-user store; writes
 // never touch the media data and leave the previous text in place when they

@@ -1,4 +1,5 @@
 #include "platform/clipframe_p.h"
+#include "platform/clipframesidecar.h"
 #include "platform/fileuri.h"
 #include "zpvlogging.h"
 
@@ -111,10 +112,15 @@ QJsonObject loadRecord(const QString &recordPath)
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
+bool isEmptyRecord(const QJsonObject &record)
+{
+    return record.value(attributesKey).toObject().isEmpty();
+}
+
 // An empty record removes the file.
 bool saveRecord(const QString &recordPath, const QJsonObject &record)
 {
-    if (record.value(attributesKey).toObject().isEmpty())
+    if (isEmptyRecord(record))
         return !QFile::exists(recordPath) || QFile::remove(recordPath);
     QSaveFile file(recordPath);
     if (!file.open(QIODevice::WriteOnly))
@@ -138,15 +144,44 @@ QJsonObject withAttribute(
     return record;
 }
 
+// Whether the record was made for the file as it is now; a record without
+// size and time cannot tell, so it does not count.
+bool describesFile(const QJsonObject &record, const FileState &state)
+{
+    return record.value(QLatin1StringView("size")).toString()
+        == QString::number(qint64(state.st.st_size))
+        && record.value(QLatin1StringView("mtime")).toString() == mtimeText(state.st);
+}
+
 bool userRecordMatches(const QJsonObject &record, const FileState &state, bool checkFileTimes)
 {
     if (record.value(QLatin1StringView("uri")).toString().toLatin1() != fileUri(state.path))
         return false;
-    if (!checkFileTimes)
-        return true;
-    return record.value(QLatin1StringView("size")).toString()
-        == QString::number(qint64(state.st.st_size))
-        && record.value(QLatin1StringView("mtime")).toString() == mtimeText(state.st);
+    return !checkFileTimes || describesFile(record, state);
+}
+
+// The record beside the file when it counts for the file as it is now. The
+// URI is not compared: a folder moved with its media keeps its records.
+QJsonObject loadBeside(const ClipFrameSidecar &sidecar, const FileState &state)
+{
+    QByteArray data;
+    if (!sidecar.load(data))
+        return {};
+    const QJsonObject record = QJsonDocument::fromJson(data).object();
+    if (describesFile(record, state))
+        return record;
+    qCWarning(lcPlatform,
+        "ClipFrame::loadBeside() - ignoring a record made for another "
+        "state of: %s",
+        qUtf8Printable(state.path));
+    return {};
+}
+
+bool saveBeside(const ClipFrameSidecar &sidecar, const QJsonObject &record)
+{
+    return isEmptyRecord(record)
+        ? sidecar.remove()
+        : sidecar.save(QJsonDocument(record).toJson(QJsonDocument::Compact));
 }
 
 bool lookUp(const QJsonObject &record, const QString &name, QString &text)
@@ -163,11 +198,11 @@ bool lookUp(const QJsonObject &record, const QString &name, QString &text)
 bool dropFromSidecars(const FileState &state, const QString &name)
 {
     bool ok = true;
-    const QString beside = ClipFramePrivate::sidecarPath(state.path);
-    QJsonObject record = loadRecord(beside);
+    const ClipFrameSidecar beside(state.path);
+    QJsonObject record = loadBeside(beside, state);
     QString unused;
     if (lookUp(record, name, unused))
-        ok = saveRecord(beside, withAttribute(record, state, name, nullptr)) && ok;
+        ok = saveBeside(beside, withAttribute(record, state, name, nullptr)) && ok;
     const QString user = ClipFramePrivate::userStorePath(state.path);
     record = loadRecord(user);
     if (userRecordMatches(record, state, false) && lookUp(record, name, unused))
@@ -177,13 +212,14 @@ bool dropFromSidecars(const FileState &state, const QString &name)
 
 bool writeSidecar(const FileState &state, const QString &name, const QString &text)
 {
-    const QString beside = ClipFramePrivate::sidecarPath(state.path);
-    const QJsonObject besideRecord = loadRecord(beside);
-    if (saveRecord(beside, withAttribute(besideRecord, state, name, &text)))
+    const ClipFrameSidecar beside(state.path);
+    const QJsonObject besideRecord = loadBeside(beside, state);
+    if (saveBeside(beside, withAttribute(besideRecord, state, name, &text)))
         return true;
 
-    // The folder is not writable for us. An entry beside the file would hide
-    // the per-user one from readers, so it must not hold the name.
+    // Not beside the file (a folder closed to us, or something not ours at
+    // the record's name). A record there that counts would hide the
+    // per-user one from readers, so it must not hold the name.
     QString unused;
     if (lookUp(besideRecord, name, unused))
         return false;
@@ -237,7 +273,7 @@ bool readAttribute(const QString &path, const QString &name, QString &text)
             qUtf8Printable(state.path), strerror(errno));
         return false;
     }
-    if (lookUp(loadRecord(sidecarPath(state.path)), name, text))
+    if (lookUp(loadBeside(ClipFrameSidecar(state.path), state), name, text))
         return true;
     const QJsonObject record = loadRecord(userStorePath(state.path));
     if (userRecordMatches(record, state, true) && lookUp(record, name, text))

@@ -18,6 +18,14 @@ bool isPrivateFolder(const QString &path)
     return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
+// An existing entry must be ours and closed to others; never follow a link.
+QString privateSubfolder(const QString &path)
+{
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    return isPrivateFolder(path) ? path : QString();
+}
+
 } // namespace
 
 QString userTempPath()
@@ -32,10 +40,11 @@ QString userTempPath()
     const QString tempPath = QDir::tempPath();
     if (tempPath.isEmpty())
         return QString();
-    const QString fallback = tempPath + QStringLiteral("/zpv-") + QString::number(::geteuid());
-    const QByteArray native = QFile::encodeName(fallback);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return QString();
-    // An existing entry must be ours and closed to others; never follow a link.
-    return isPrivateFolder(fallback) ? fallback : QString();
+    return privateSubfolder(tempPath + QStringLiteral("/zpv-") + QString::number(::geteuid()));
+}
+
+QString userTempSubfolder(const QString &name)
+{
+    const QString parent = userTempPath();
+    return parent.isEmpty() ? QString() : privateSubfolder(parent + u'/' + name);
 }

@@ -13,4 +13,9 @@
 // access for others. Empty when neither can be had.
 QString userTempPath();
 
+// A folder of that name in userTempPath(), created with mode 0700 when
+// missing and, like it, accepted only as a real folder of the user's closed
+// to others. Empty when it cannot be had.
+QString userTempSubfolder(const QString &name);
+
 #endif

@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/file.h>
 #include <sys/resource.h>
 
 namespace {
@@ -102,8 +103,8 @@ private Q_SLOTS:
 
     void records_data();
     void records();
-    void refusesTextXmlCannotCarry_data();
-    void refusesTextXmlCannotCarry();
+    void refusedWriteKeepsTheBadge_data();
+    void refusedWriteKeepsTheBadge();
     void replacesUnreadableText_data();
     void replacesUnreadableText();
     void keepsCapitalsInThePath_data();
@@ -134,6 +135,7 @@ private:
 
     MetadataFixture m_meta;
     QTemporaryDir m_dir;
+    QTemporaryDir m_runtime; // private, as the user's runtime folder is
     QString m_clip;
     QString m_still;
     int m_serial = 0;
@@ -141,7 +143,8 @@ private:
 
 void TestBadger::initTestCase()
 {
-    QVERIFY(m_meta.isValid() && m_dir.isValid());
+    QVERIFY(m_meta.isValid() && m_dir.isValid() && m_runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     m_meta.addApplet(shareId, 8, QStringLiteral("share.png"), Qt::red, QStringLiteral("Share"),
         QStringLiteral("share"));
     m_meta.addApplet(uploadId, 12, QStringLiteral("upload.png"), Qt::green,
@@ -241,28 +244,41 @@ void TestBadger::records()
     QCOMPARE(url, QStringLiteral("unchanged"));
 }
 
-void TestBadger::refusesTextXmlCannotCarry_data()
+void TestBadger::refusedWriteKeepsTheBadge_data()
 {
     QTest::addColumn<QString>("appId");
     QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("lockedElsewhere");
 
-    QTest::newRow("control character in url") << shareId << QStringLiteral("http://a/\x01");
-    QTest::newRow("carriage return in url") << shareId << QStringLiteral("http://a/\r");
-    QTest::newRow("control character in id") << QStringLiteral("{\x1b}") << QStringLiteral("u");
-    QTest::newRow("lone surrogate") << shareId << QString(QChar(0xd800));
-    QTest::newRow("noncharacter") << shareId << QString(QChar(0xfffe));
-    QTest::newRow("low surrogate first") << shareId << QString(QChar(0xdc00)) + QChar(0xd800);
+    QTest::newRow("control character in url")
+        << shareId << QStringLiteral("http://a/\x01") << false;
+    QTest::newRow("carriage return in url") << shareId << QStringLiteral("http://a/\r") << false;
+    QTest::newRow("control character in id")
+        << QStringLiteral("{\x1b}") << QStringLiteral("u") << false;
+    QTest::newRow("lone surrogate") << shareId << QString(QChar(0xd800)) << false;
+    QTest::newRow("noncharacter") << shareId << QString(QChar(0xfffe)) << false;
+    QTest::newRow("low surrogate first")
+        << shareId << QString(QChar(0xdc00)) + QChar(0xd800) << false;
+    // Another process's lock: given up after a while instead of waiting on.
+    QTest::newRow("file locked elsewhere") << shareId << QStringLiteral("http://a/") << true;
 }
 
-void TestBadger::refusesTextXmlCannotCarry()
+void TestBadger::refusedWriteKeepsTheBadge()
 {
     QFETCH(QString, appId);
     QFETCH(QString, url);
+    QFETCH(bool, lockedElsewhere);
 
     const QString path = makeMedia(QStringLiteral("v.mp4"));
     Badger badger;
     QVERIFY(badger.badgeContent(uploadId, QStringLiteral("kept"), path, 0));
+    // An open file of its own: its flock() conflicts like another process's.
+    QFile holder(path);
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+    if (lockedElsewhere)
+        QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
     QVERIFY(!badger.badgeContent(appId, url, path, 0));
+    holder.close();
     QCOMPARE(storedEntries(path), (Entries { { uploadId, QStringLiteral("kept") } }));
 }
 
@@ -488,16 +504,16 @@ void TestBadger::copyFailsOnUnwritableDestination()
         m_dir.filePath(QStringLiteral("absent.mp4")), m_dir.filePath(QStringLiteral("never.mp4"))));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.mp4"))));
 
-    // Where the copy's own name is taken by a folder it cannot be replaced.
-    const QString blocked = userTempPath() + QStringLiteral("/blocked-copy.mp4");
-    QVERIFY(QDir().mkpath(blocked + QStringLiteral("/inside")));
-    const QString source = QFileInfo(path).absolutePath() + QStringLiteral("/blocked-copy.mp4");
-    QVERIFY(QFile::rename(path, source));
+    // Where the copies' folder should be stands something else: kept, no copy.
+    const QString taken = userTempPath() + QStringLiteral("/clean-copies");
+    QDir(taken).removeRecursively();
+    QVERIFY(MetadataFixture::writeFile(taken, "not a folder"));
     Badger badger;
     QString copy;
-    QVERIFY(!badger.createCleanTempCopy(source, copy));
+    QVERIFY(!badger.createCleanTempCopy(path, copy));
     QVERIFY(copy.isEmpty());
-    QDir(blocked).removeRecursively();
+    QCOMPARE(contents(taken), QByteArray("not a folder"));
+    QVERIFY(QFile::remove(taken));
 }
 
 void TestBadger::copyFailsOnFullDisk()
@@ -522,34 +538,54 @@ void TestBadger::cleanCopyDropsTheBadge_data()
 {
     QTest::addColumn<bool>("sidecar");
     QTest::addColumn<QString>("file");
-    QTest::newRow("xattr video") << false << QStringLiteral("Clean Copy.mp4");
-    QTest::newRow("sidecar video") << true << QStringLiteral("Clean Copy.mp4");
-    QTest::newRow("xattr photo") << false << QStringLiteral("Clean Copy.jpg");
-    QTest::newRow("sidecar photo") << true << QStringLiteral("Clean Copy.jpg");
+    QTest::addColumn<QString>("source"); // in the media folder, a file of its name in temp
+    const QString media = QStringLiteral("media folder");
+    QTest::newRow("xattr video") << false << QStringLiteral("Clean Copy.mp4") << media;
+    QTest::newRow("sidecar video") << true << QStringLiteral("Clean Copy.mp4") << media;
+    QTest::newRow("xattr photo") << false << QStringLiteral("Clean Copy.jpg") << media;
+    QTest::newRow("sidecar photo") << true << QStringLiteral("Clean Copy.jpg") << media;
+    QTest::newRow("named like the bus socket") << false << QStringLiteral("bus") << media;
+    QTest::newRow("source in the temp folder")
+        << true << QStringLiteral("In Temp.mp4") << QStringLiteral("temp folder");
+    QTest::newRow("copy of a clean copy")
+        << false << QStringLiteral("Again.mp4") << QStringLiteral("earlier copy");
 }
 
 void TestBadger::cleanCopyDropsTheBadge()
 {
     QFETCH(bool, sidecar);
     QFETCH(QString, file);
+    QFETCH(QString, source);
 
     ClipFramePrivate::setExtendedAttributesDisabled(sidecar);
-    const QString path = makeMedia(file);
+    QString path = makeMedia(file);
+    QString inTemp = userTempPath() + u'/' + file; // must come through unchanged
+    if (source == u"temp folder") {
+        QVERIFY(QFile::rename(path, inTemp));
+    } else if (source == u"earlier copy") {
+        Badger first;
+        QVERIFY(first.createCleanTempCopy(path, inTemp));
+    } else {
+        QVERIFY(MetadataFixture::writeFile(inTemp, "not ours"));
+    }
+    path = source == u"media folder" ? path : inTemp;
     Badger badger;
     QVERIFY(badger.badgeContent(shareId, QStringLiteral("u"), path, 0));
-    // A stale copy of the same name is replaced.
-    const QString stale = userTempPath() + u'/' + file;
-    QVERIFY(MetadataFixture::writeFile(stale, "stale"));
+    const QByteArray before = contents(inTemp);
 
+    QString earlier;
+    QVERIFY(badger.createCleanTempCopy(path, earlier));
     QString copy;
     QVERIFY(badger.createCleanTempCopy(path, copy));
-    QCOMPARE(QFileInfo(copy).canonicalFilePath(), QFileInfo(stale).canonicalFilePath());
+    QCOMPARE(contents(inTemp), before);
+    QCOMPARE(storedEntries(path), (Entries { { shareId, QStringLiteral("u") } }));
+    QVERIFY(!QFileInfo::exists(earlier)); // our own copy of that name, replaced
+    QCOMPARE(QFileInfo(copy).fileName(), file);
     QCOMPARE(contents(copy), contents(path));
     QString text = QStringLiteral("unread");
     QVERIFY(ClipFrame::getPhotoFileAttribute(copy, text));
     QCOMPARE(text, QString());
-    QCOMPARE(storedEntries(path), (Entries { { shareId, QStringLiteral("u") } }));
-    QFile::remove(copy);
+    QVERIFY(QFile::remove(copy) && QFile::remove(inTemp));
 }
 
 void TestBadger::choosesOverlay_data()

@@ -6,10 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <memory>
@@ -60,6 +65,25 @@ qint64 mtimeNs(const QString &path)
     return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+// What stands at a path, the link itself rather than what it leads to.
+QByteArray entryState(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0)
+        return "absent;";
+    const QByteArray state
+        = QByteArray::number(st.st_mode, 8) + ' ' + QByteArray::number(st.st_uid) + ' ';
+    if (S_ISLNK(st.st_mode)) {
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink(native.constData(), target, sizeof target);
+        return state + QByteArray(target, qMax<ssize_t>(size, 0)) + ';';
+    }
+    QFile file(path);
+    return state + (S_ISREG(st.st_mode) && file.open(QIODevice::ReadOnly) ? file.readAll() : "")
+        + ';';
+}
+
 // Makes a file or folder unwritable for this process: by its mode for an
 // ordinary user, by the immutable flag for root, whom modes do not stop.
 bool setLocked(const QString &path, bool locked)
@@ -108,6 +132,8 @@ private Q_SLOTS:
     void unwritableFileUsesSidecarBeside();
     void unwritableFolderUsesUserStore();
     void failedWriteKeepsPreviousText();
+    void sidecarNotOursIsLeftAlone_data();
+    void sidecarNotOursIsLeftAlone();
 
 private:
     static void addModes();
@@ -409,6 +435,77 @@ void TestClipFrame::failedWriteKeepsPreviousText()
     QVERIFY(!ClipFrame::removeFileAttribute(path, badge));
     QVERIFY(ClipFrame::getFileAttribute(path, badge, text));
     QCOMPARE(text, QStringLiteral("old"));
+}
+
+void TestClipFrame::sidecarNotOursIsLeftAlone_data()
+{
+    // What stands at the sidecar's name, holding a record of another text
+    // for the clip, and whether it is ours to replace.
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<bool>("ours");
+    QTest::newRow("link to another file") << "link" << false;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("someone else's file") << "foreign" << false;
+    QTest::newRow("writable by the group") << "group" << true;
+    QTest::newRow("writable by others") << "others" << true;
+    QTest::newRow("made for another size") << "size" << true;
+    QTest::newRow("made for another time") << "time" << true;
+    QTest::newRow("without size and time") << "unstamped" << true;
+}
+
+void TestClipFrame::sidecarNotOursIsLeftAlone()
+{
+    QFETCH(QString, planted);
+    QFETCH(bool, ours);
+    if (planted == u"foreign" && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+
+    // Our own records must be closed to others even without a umask.
+    const mode_t mask = ::umask(0);
+    const auto restoreMask = qScopeGuard([mask] { ::umask(mask); });
+    ClipFramePrivate::setExtendedAttributesDisabled(true);
+    const QString folder = m_dir.filePath(QStringLiteral("planted/") + planted);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/clip.mp4");
+    QVERIFY(writeFile(path, "movie data"));
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QJsonObject record { { "size", QString::number(st.st_size + (planted == u"size")) },
+        { "mtime", QString::number(mtimeNs(path) + (planted == u"time")) },
+        { "attributes", QJsonObject { { badge, "planted" } } } };
+    if (planted == u"unstamped")
+        record = QJsonObject { { "attributes", record.value("attributes") } };
+    const QString sidecar = ClipFramePrivate::sidecarPath(path);
+    const QString target = planted == u"link" ? folder + QStringLiteral("/victim") : sidecar;
+    const mode_t mode = planted == u"group" ? 0620 : planted == u"others" ? 0602 : 0600;
+    if (planted == u"folder") {
+        QVERIFY(QDir().mkdir(sidecar));
+    } else {
+        QVERIFY(writeFile(target, QJsonDocument(record).toJson()));
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(), mode), 0);
+    }
+    if (planted == u"link")
+        QVERIFY(QFile::link(target, sidecar));
+    if (planted == u"foreign")
+        QCOMPARE(::chown(QFile::encodeName(sidecar).constData(), 4242, 4242), 0);
+    const QByteArray before = entryState(sidecar) + entryState(target);
+
+    QString text;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ignoring")));
+    QVERIFY(ClipFrame::getFileAttribute(path, badge, text));
+    QCOMPARE(text, QString());
+
+    QVERIFY(ClipFrame::setFileAttribute(path, badge, QStringLiteral("mine")));
+    QVERIFY(ClipFrame::getFileAttribute(path, badge, text));
+    QCOMPARE(text, QStringLiteral("mine"));
+    const QString userRecord = ClipFramePrivate::userStorePath(path);
+    QCOMPARE(QFileInfo::exists(userRecord), !ours);
+
+    QVERIFY(ClipFrame::removeFileAttribute(path, badge));
+    QVERIFY(ClipFrame::getFileAttribute(path, badge, text));
+    QCOMPARE(text, QString());
+    QVERIFY(!QFileInfo::exists(userRecord));
+    QCOMPARE(entryState(sidecar) + entryState(target), ours ? "absent;absent;" : before);
 }
 
 QTEST_GUILESS_MAIN(TestClipFrame)
