@@ -74,31 +74,33 @@ void TestService::signIn_data()
     QTest::addColumn<QString>("consumerSecret");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
+    // Password hashes computed: an unknown name costs what a wrong password does.
+    QTest::addColumn<int>("hashes");
     const QString key = Credentials().consumerKey;
     const QString secret = Credentials().consumerSecret;
     QTest::newRow("good") << "alice"
-                          << "correct horse" << key << secret << 200 << QString();
+                          << "correct horse" << key << secret << 200 << QString() << 1;
     QTest::newRow("password that needs encoding")
         << "carol"
-        << "p@ss w%rd&=+\u00fc:x" << key << secret << 200 << QString();
+        << "p@ss w%rd&=+\u00fc:x" << key << secret << 200 << QString() << 1;
     QTest::newRow("second consumer, secret that needs encoding")
         << "alice"
         << "correct horse"
         << "SecondKey"
-        << "Second%Secret&" << 200 << QString();
+        << "Second%Secret&" << 200 << QString() << 1;
     QTest::newRow("wrong password")
         << "alice"
-        << "Correct horse" << key << secret << 401 << "Invalid user name or password";
+        << "Correct horse" << key << secret << 401 << "Invalid user name or password" << 1;
     QTest::newRow("unknown user") << "mallory"
                                   << "correct horse" << key << secret << 401
-                                  << "Invalid user name or password";
+                                  << "Invalid user name or password" << 1;
     QTest::newRow("unknown consumer key")
         << "alice"
         << "correct horse"
-        << "Xq7LmN2pRt5VwY8zKc3He" << secret << 401 << "Invalid consumer key";
+        << "Xq7LmN2pRt5VwY8zKc3He" << secret << 401 << "Invalid consumer key" << 0;
     QTest::newRow("wrong consumer secret")
         << "alice"
-        << "correct horse" << key << "x" + secret << 401 << "Invalid signature";
+        << "correct horse" << key << "x" + secret << 401 << "Invalid signature" << 0;
 }
 
 void TestService::signIn()
@@ -109,15 +111,18 @@ void TestService::signIn()
     QFETCH(QString, consumerSecret);
     QFETCH(int, status);
     QFETCH(QString, error);
+    QFETCH(int, hashes);
     Credentials credentials;
     credentials.consumerKey = consumerKey;
     credentials.consumerSecret = consumerSecret;
+    const qint64 hashedBefore = ServiceStore::passwordDerivations();
     const Reply reply = m_client->post(QStringLiteral("/oauth/access_token"),
         { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
             { QStringLiteral("x_auth_password"), password },
             { QStringLiteral("x_auth_username"), user } },
         credentials);
     QCOMPARE(reply.status, status);
+    QCOMPARE(ServiceStore::passwordDerivations() - hashedBefore, qint64(hashes));
     if (status != 200) {
         QCOMPARE(reply.xmlError(), error);
         return;
@@ -150,6 +155,8 @@ void TestService::refusals_data()
     QTest::newRow("not an OAuth header") << "basic" << 401 << "Invalid OAuth Authorization header";
     QTest::newRow("malformed percent in header")
         << "percent" << 401 << "Invalid OAuth Authorization header";
+    QTest::newRow("64-character nonce") << "nonce64" << 200 << QString();
+    QTest::newRow("65-character nonce") << "nonce65" << 401 << "Nonce is too long";
 }
 
 void TestService::refusals()
@@ -166,6 +173,8 @@ void TestService::refusals()
         credentials.token.replace(0, 8, QStringLiteral("00000000"));
     else if (change == QLatin1String("notoken"))
         credentials.token.clear();
+    else if (change.startsWith(QLatin1String("nonce")))
+        credentials.nonce = QString(change.mid(5).toInt(), QLatin1Char('n'));
     const Params query { { QStringLiteral("user_id"), QStringLiteral("1") } };
     const QUrl url = m_client->url(QStringLiteral("/1/users/show.xml"), query);
     QByteArray header = ServiceClient::authorization("GET", url, query, credentials);
@@ -283,6 +292,12 @@ void TestService::statusRules_data()
                                          << 403 << "Status is over 280 characters.";
     QTest::newRow("control character")
         << QStringLiteral("bell\u0007") << 400 << "Status holds characters that are not allowed.";
+    QTest::newRow("NUL, correctly signed") << QStringLiteral("nul") + QChar(0)
+            + QStringLiteral("x") << 400 << "Status holds characters that are not allowed.";
+    // A link counts 23 whatever its length.
+    QTest::newRow("link past the byte cap")
+        << QStringLiteral("https://example.com/") + QString(4100, QLatin1Char('p')) << 403
+        << "Status is too long.";
 }
 
 void TestService::statusRules()
