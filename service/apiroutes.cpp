@@ -140,6 +140,8 @@ ServiceReply ApiRoutes::updateStatus(const IncomingRequest &request) const
             400, request.path, QStringLiteral("Status holds characters that are not allowed."));
     if (text.isEmpty())
         return ServiceReply::error(403, request.path, QStringLiteral("Status is empty."));
+    if (text.toUtf8().size() > MaxStatusBytes)
+        return ServiceReply::error(403, request.path, QStringLiteral("Status is too long."));
     if (statusLength(text) > MaxStatusLength)
         return ServiceReply::error(
             403, request.path, QStringLiteral("Status is over 280 characters."));

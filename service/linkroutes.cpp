@@ -4,11 +4,14 @@
 #include "randomtext.h"
 #include "servicestore.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QMimeDatabase>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QUrl>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,12 +33,61 @@ bool isWebLink(const QString &text)
         && !url.host().isEmpty();
 }
 
+// The only types uploads are taken as and served back as: whatever a client
+// declares, a browser is never handed a page or a script from this origin.
+struct VideoType
+{
+    const char *suffix;
+    const char *mimeType;
+};
+constexpr VideoType VideoTypes[] = {
+    { "mp4", "video/mp4" },
+    { "m4v", "video/mp4" },
+    { "mov", "video/quicktime" },
+    { "avi", "video/x-msvideo" },
+    { "wmv", "video/x-ms-wmv" },
+    { "asf", "video/x-ms-asf" },
+    { "webm", "video/webm" },
+    { "mkv", "video/x-matroska" },
+    { "mpg", "video/mpeg" },
+    { "mpeg", "video/mpeg" },
+    { "3gp", "video/3gpp" },
+};
+
+// The table's own text for a type, empty when it is not one of them.
+QByteArray acceptedType(const QByteArray &contentType)
+{
+    const QByteArray given = contentType.split(';').first().trimmed();
+    for (const VideoType &type : VideoTypes) {
+        if (given.compare(type.mimeType, Qt::CaseInsensitive) == 0)
+            return type.mimeType;
+    }
+    return QByteArray();
+}
+
 QByteArray uploadType(const IncomingRequest &request, const QString &fileName)
 {
-    const QByteArray given = request.header("content-type").split(';').first().trimmed();
-    if (given.startsWith("video/"))
-        return given;
-    return QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8();
+    const QByteArray declared = acceptedType(request.header("content-type"));
+    if (!declared.isEmpty())
+        return declared;
+    const QString suffix = QFileInfo(fileName).suffix();
+    for (const VideoType &type : VideoTypes) {
+        if (suffix.compare(QLatin1String(type.suffix), Qt::CaseInsensitive) == 0)
+            return type.mimeType;
+    }
+    return QByteArray();
+}
+
+QString uploadFileName(const IncomingRequest &request)
+{
+    const auto name = strictUtf8(QByteArray::fromPercentEncoding(request.header("x-file-name")));
+    return name ? QFileInfo(*name).fileName() : QString();
+}
+
+QByteArray profileImage()
+{
+    QFile file(QStringLiteral(":/zpvtwitterd/profile.png"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -51,10 +103,12 @@ std::optional<ServiceReply> LinkRoutes::handle(const IncomingRequest &request) c
     const bool get = request.method == "GET";
     if (request.path == ShortenPath && get)
         return shorten(request);
-    if (request.path == UploadPath && request.method == "POST")
-        return upload(request);
-    if (request.path == ProfileImagePath && get)
-        return ServiceReply::file(QStringLiteral(":/zpvtwitterd/profile.png"), "image/png");
+    if (request.path == ProfileImagePath && get) {
+        static const QByteArray image = profileImage();
+        ServiceReply reply = ServiceReply::plain(image);
+        reply.contentType = "image/png";
+        return reply;
+    }
     if (const auto match = shortPath.match(request.path); match.hasMatch() && get)
         return expand(request, match.captured(1));
     if (const auto match = videoPath.match(request.path); match.hasMatch() && get)
@@ -85,25 +139,50 @@ ServiceReply LinkRoutes::expand(const IncomingRequest &request, const QString &c
     return ServiceReply::redirect(QUrl(*link, QUrl::StrictMode).toEncoded());
 }
 
-ServiceReply LinkRoutes::upload(const IncomingRequest &request) const
+bool LinkRoutes::isUpload(const IncomingRequest &request)
+{
+    return request.path == UploadPath && request.method == "POST";
+}
+
+std::optional<ServiceReply> LinkRoutes::beginUpload(IncomingRequest &request) const
 {
     OAuthVerifier::Outcome outcome;
     if (auto refused = ApiRoutes::authenticate(m_context, request, &outcome))
-        return *refused;
-    const auto name = strictUtf8(QByteArray::fromPercentEncoding(request.header("x-file-name")));
-    const QString fileName = name ? QFileInfo(*name).fileName() : QString();
+        return refused;
+    request.token = outcome.token;
+    const QString fileName = uploadFileName(request);
     if (fileName.isEmpty())
         return ServiceReply::error(400, request.path, QStringLiteral("Missing X-File-Name"));
-    if (request.body.isEmpty())
+    if (uploadType(request, fileName).isEmpty())
+        return ServiceReply::error(
+            415, request.path, QStringLiteral("Only video files can be uploaded"));
+    return std::nullopt;
+}
+
+ServiceReply LinkRoutes::finishUpload(IncomingRequest &request) const
+{
+    if (request.bodySize == 0 || request.bodyFile.isEmpty() || !request.token)
         return ServiceReply::error(400, request.path, QStringLiteral("Empty upload"));
-    if (request.body.size() > MaxUploadSize)
-        return ServiceReply::error(413, request.path, QStringLiteral("Upload too large"));
+    const QString fileName = uploadFileName(request);
     const StoredUpload stored { randomText(16, AlphanumericAlphabet), fileName,
-        QString::fromUtf8(uploadType(request, fileName)), request.body.size() };
-    QSaveFile file(m_context.uploadDir + QLatin1Char('/') + stored.id);
-    if (!file.open(QIODevice::WriteOnly) || file.write(request.body) != request.body.size()
-        || !file.commit() || !m_context.store->addUpload(stored, outcome.token->userId))
+        QString::fromLatin1(uploadType(request, fileName)), request.bodySize };
+    const QString target = m_context.uploadDir + QLatin1Char('/') + stored.id;
+    // Into place before it is recorded: a crash in between leaves a file
+    // without a row, which the next start removes.
+    if (::renameat2(AT_FDCWD, QFile::encodeName(request.bodyFile).constData(), AT_FDCWD,
+            QFile::encodeName(target).constData(), RENAME_NOREPLACE)
+        != 0)
         return ServiceReply::error(500, request.path, QStringLiteral("Could not store the upload"));
+    request.bodyFile.clear();
+    const int folder = ::open(
+        QFile::encodeName(m_context.uploadDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool durable = folder >= 0 && ::fsync(folder) == 0;
+    if (folder >= 0)
+        ::close(folder);
+    if (!durable || !m_context.store->addUpload(stored, request.token->userId)) {
+        QFile::remove(target);
+        return ServiceReply::error(500, request.path, QStringLiteral("Could not store the upload"));
+    }
     return ServiceReply::plain((m_context.baseUrl + QStringLiteral("/v/") + stored.id).toUtf8());
 }
 
@@ -112,6 +191,11 @@ ServiceReply LinkRoutes::video(const IncomingRequest &request, const QString &id
     const auto stored = m_context.store->upload(id);
     if (!stored)
         return notFound(request);
-    return ServiceReply::file(
-        m_context.uploadDir + QLatin1Char('/') + stored->id, stored->mimeType.toUtf8());
+    // Rows of earlier versions may hold any type a client declared.
+    const QByteArray type = acceptedType(stored->mimeType.toUtf8());
+    ServiceReply reply = ServiceReply::file(m_context.uploadDir + QLatin1Char('/') + stored->id,
+        type.isEmpty() ? QByteArray("application/octet-stream") : type);
+    reply.headers.append({ "Content-Disposition",
+        "attachment; filename*=UTF-8''" + QUrl::toPercentEncoding(stored->fileName) });
+    return reply;
 }

@@ -16,15 +16,19 @@ struct FreeDeleter
 };
 using CString = std::unique_ptr<char, FreeDeleter>;
 
-// RFC 3986 unreserved kept, the rest %XX; NUL cannot pass through C strings.
+// RFC 3986 unreserved kept, the rest %XX. NUL cannot pass through C strings,
+// so the text goes through in pieces between them.
 std::optional<QByteArray> escape(const QByteArray &text)
 {
-    if (text.contains('\0'))
-        return std::nullopt;
-    const CString escaped(oauth_url_escape(text.constData()));
-    if (!escaped)
-        return std::nullopt;
-    return QByteArray(escaped.get());
+    QByteArray out;
+    const QList<QByteArray> pieces = text.split('\0');
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const CString escaped(oauth_url_escape(pieces.at(i).constData()));
+        if (!escaped)
+            return std::nullopt;
+        out += (i > 0 ? "%00" : "") + QByteArray(escaped.get());
+    }
+    return out;
 }
 
 bool isDecimal(const QByteArray &text)
@@ -144,6 +148,10 @@ OAuthVerifier::Outcome OAuthVerifier::verify(
     if (oauth.value("oauth_signature_method") != "HMAC-SHA1"
         || (oauth.contains("oauth_version") && oauth.value("oauth_version") != "1.0")) {
         outcome.error = QStringLiteral("Unsupported signature method or version");
+        return outcome;
+    }
+    if (oauth.value("oauth_nonce").size() > MaxNonceLength) {
+        outcome.error = QStringLiteral("Nonce is too long");
         return outcome;
     }
     const QString consumerKey = QString::fromUtf8(oauth.value("oauth_consumer_key"));

@@ -37,6 +37,8 @@ public:
     };
 
     static constexpr qint64 TimestampWindow = 300;
+    // Nonces are stored until they expire: a long one would be stored at length.
+    static constexpr qsizetype MaxNonceLength = 64;
 
     OAuthVerifier(ServiceStore *store, const QHash<QString, QString> &consumers);
 

@@ -71,7 +71,13 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
         QStringLiteral("PEM certificate: serve HTTPS."), QStringLiteral("FILE"));
     const QCommandLineOption key(
         QStringLiteral("tls-key"), QStringLiteral("PEM private key."), QStringLiteral("FILE"));
-    parser.addOptions({ listen, data, user, consumer, cert, key });
+    const QCommandLineOption idle(QStringLiteral("idle-timeout"),
+        QStringLiteral("Seconds before a silent connection is closed."), QStringLiteral("SECONDS"),
+        QStringLiteral("30"));
+    const QCommandLineOption connections(QStringLiteral("max-connections"),
+        QStringLiteral("Connections served at once (default: from the open-file limit)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOptions({ listen, data, user, consumer, cert, key, idle, connections });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
@@ -84,6 +90,15 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
     }
     if (!parseListen(parser.value(listen), &address, &port)) {
         *error = QStringLiteral("--listen expects ADDR:PORT");
+        return false;
+    }
+    bool idleOk = false;
+    bool connectionsOk = false;
+    idleTimeout = parser.value(idle).toInt(&idleOk);
+    maxConnections = parser.value(connections).toInt(&connectionsOk);
+    if (!idleOk || idleTimeout < 1 || !connectionsOk || maxConnections < 0) {
+        *error = QStringLiteral(
+            "--idle-timeout expects seconds (at least 1), --max-connections a count");
         return false;
     }
     dataDir = parser.value(data);

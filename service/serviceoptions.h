@@ -18,6 +18,8 @@ public:
     QList<QPair<QString, QString>> consumers; // key, secret
     QString tlsCertificate;
     QString tlsKey;
+    int idleTimeout = 30; // seconds a connection may stay silent
+    int maxConnections = 0; // 0: as many as the open-file limit leaves room for
     bool helpRequested = false;
     QString helpText;
 

@@ -4,21 +4,27 @@
 #include "servicelogging.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int HashIterations = 20000;
 
 std::atomic<int> s_connections { 0 };
+std::atomic<qint64> s_derivations { 0 };
 
 QByteArray passwordHash(const QString &password, const QByteArray &salt)
 {
+    ++s_derivations;
     return QPasswordDigestor::deriveKeyPbkdf2(
         QCryptographicHash::Sha256, password.toUtf8(), salt, HashIterations, 32);
 }
@@ -52,7 +58,29 @@ const char *const Schema[] = {
     " file_name TEXT NOT NULL, mime_type TEXT NOT NULL, size INTEGER NOT NULL)",
 };
 
+// Made before SQLite opens it, so the token secrets are never readable by others.
+bool makePrivateFile(const QString &path)
+{
+    const int fd = ::open(
+        QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    struct stat info
+    {
+    };
+    // Earlier versions left it readable by everyone.
+    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && (info.st_uid != ::geteuid() || ::fchmod(fd, 0600) == 0);
+    ::close(fd);
+    return ok;
+}
+
 } // namespace
+
+qint64 ServiceStore::passwordDerivations()
+{
+    return s_derivations;
+}
 
 ServiceStore::ServiceStore()
     : m_connection(QStringLiteral("zpvtwitterd-%1").arg(s_connections.fetch_add(1)))
@@ -65,6 +93,10 @@ ServiceStore::~ServiceStore()
 
 bool ServiceStore::open(const QString &databasePath, QString *error)
 {
+    if (!makePrivateFile(databasePath)) {
+        *error = QStringLiteral("cannot make the database %1").arg(databasePath);
+        return false;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(databasePath);
     if (!db.open()) {
@@ -123,8 +155,11 @@ std::optional<StoredUser> ServiceStore::checkPassword(
     query.prepare(QStringLiteral(
         "SELECT id, screen_name, name, salt, password_hash FROM users WHERE screen_name = ?"));
     query.addBindValue(screenName);
-    if (!query.exec() || !query.next())
+    if (!query.exec() || !query.next()) {
+        static const QByteArray noSalt(16, '\0');
+        passwordHash(password, noSalt);
         return std::nullopt;
+    }
     if (!sameBytes(
             passwordHash(password, query.value(3).toByteArray()), query.value(4).toByteArray()))
         return std::nullopt;

@@ -24,7 +24,11 @@ public:
     void close();
 
     bool setUser(const QString &screenName, const QString &password);
+    // As much work for a name without an account as for a wrong password, so
+    // the answer's timing does not tell which names exist.
     std::optional<StoredUser> checkPassword(const QString &screenName, const QString &password);
+    // Password hashes computed by this process so far.
+    static qint64 passwordDerivations();
     std::optional<StoredUser> user(qint64 id);
 
     bool addToken(const StoredToken &token);

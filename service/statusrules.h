@@ -5,6 +5,8 @@
 
 // Longest status text, in the weighted length of statusLength().
 constexpr int MaxStatusLength = 280;
+// Links count 23 whatever their length, so the text is capped in bytes too (UTF-8).
+constexpr int MaxStatusBytes = 4096;
 
 // Length as the public service counts it: Unicode code points, each http or
 // https link counted as a fixed 23 whatever its real length.

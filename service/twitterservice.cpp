@@ -1,43 +1,31 @@
 #include "twitterservice.h"
 
-#include "xmlreplies.h"
 #include "servicelogging.h"
 
 #include <QDir>
 #include <QFile>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
+#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QSslKey>
-#include <QTcpServer>
-#include <QTcpSocket>
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-QByteArray methodName(QHttpServerRequest::Method method)
+// Descriptors kept free for the database, uploads and the listening socket.
+constexpr rlim_t ReservedFiles = 64;
+
+unsigned defaultMaxConnections()
 {
-    switch (method) {
-    case QHttpServerRequest::Method::Get:
-        return "GET";
-    case QHttpServerRequest::Method::Put:
-        return "PUT";
-    case QHttpServerRequest::Method::Delete:
-        return "DELETE";
-    case QHttpServerRequest::Method::Post:
-        return "POST";
-    case QHttpServerRequest::Method::Head:
-        return "HEAD";
-    case QHttpServerRequest::Method::Options:
-        return "OPTIONS";
-    case QHttpServerRequest::Method::Patch:
-        return "PATCH";
-    case QHttpServerRequest::Method::Connect:
-        return "CONNECT";
-    case QHttpServerRequest::Method::Trace:
-        return "TRACE";
-    default:
-        return "UNKNOWN";
-    }
+    rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return unsigned(
+        std::clamp<rlim_t>(limit.rlim_cur - std::min(limit.rlim_cur, ReservedFiles), 16, 1024));
 }
 
 } // namespace
@@ -48,11 +36,12 @@ static void initResources()
 }
 
 TwitterService::TwitterService(const ServiceOptions &options, QObject *parent)
-    : QAbstractHttpServer(parent)
+    : QObject(parent)
     , m_options(options)
     , m_api(m_context)
     , m_links(m_context)
     , m_pages(m_context)
+    , m_daemon(this)
 {
     initResources();
 }
@@ -62,7 +51,7 @@ TwitterService::~TwitterService()
     stop();
 }
 
-bool TwitterService::setUpTls(QString *error)
+bool TwitterService::readTls(HttpDaemon::Settings *settings, QString *error) const
 {
     QFile certFile(m_options.tlsCertificate);
     QFile keyFile(m_options.tlsKey);
@@ -70,24 +59,22 @@ bool TwitterService::setUpTls(QString *error)
         *error = QStringLiteral("cannot read the TLS certificate or key");
         return false;
     }
-    const QSslCertificate certificate(&certFile, QSsl::Pem);
-    QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (key.isNull()) {
-        keyFile.seek(0);
-        key = QSslKey(&keyFile, QSsl::Ec, QSsl::Pem);
-    }
-    if (certificate.isNull() || key.isNull()) {
+    settings->certificatePem = certFile.readAll();
+    settings->keyPem = keyFile.readAll();
+    const QSslCertificate certificate(settings->certificatePem, QSsl::Pem);
+    if (certificate.isNull()
+        || (QSslKey(settings->keyPem, QSsl::Rsa, QSsl::Pem).isNull()
+            && QSslKey(settings->keyPem, QSsl::Ec, QSsl::Pem).isNull())) {
         *error = QStringLiteral("the TLS certificate or key is not valid PEM");
         return false;
     }
-    sslSetup(certificate, key);
     return true;
 }
 
-bool TwitterService::start(QString *error)
+bool TwitterService::makeDataDir(QString *error)
 {
-    m_dataDir = m_options.dataDir;
-    if (m_dataDir.isEmpty()) {
+    m_dataDir = QDir::cleanPath(m_options.dataDir);
+    if (m_options.dataDir.isEmpty()) {
         m_temporaryDir = std::make_unique<QTemporaryDir>();
         if (!m_temporaryDir->isValid()) {
             *error = QStringLiteral("cannot make a temporary data folder");
@@ -95,12 +82,44 @@ bool TwitterService::start(QString *error)
         }
         m_dataDir = m_temporaryDir->path();
     }
-    const QString uploadDir = m_dataDir + QStringLiteral("/uploads");
-    if (!QDir().mkpath(uploadDir)) {
-        *error = QStringLiteral("cannot make the folder %1").arg(uploadDir);
+    m_uploadDir = m_dataDir + QStringLiteral("/uploads");
+    // The database holds token secrets: folders made here are their owner's alone.
+    const QFileInfo data(m_dataDir);
+    const bool made = data.isDir()
+        || (QDir().mkpath(data.absolutePath())
+            && ::mkdir(QFile::encodeName(m_dataDir).constData(), 0700) == 0);
+    const QByteArray uploads = QFile::encodeName(m_uploadDir);
+    if (!made || (::mkdir(uploads.constData(), 0700) != 0 && errno != EEXIST)
+        || !QFileInfo(m_uploadDir).isDir()) {
+        *error = QStringLiteral("cannot make the folder %1").arg(made ? m_uploadDir : m_dataDir);
         return false;
     }
-    if (!m_store.open(m_dataDir + QStringLiteral("/zpv-twitterd.sqlite"), error))
+    // Earlier versions made it readable by everyone.
+    if (QFileInfo(m_uploadDir).ownerId() == ::geteuid())
+        ::chmod(uploads.constData(), 0700);
+    return true;
+}
+
+void TwitterService::removeLeftoverUploads()
+{
+    static const QRegularExpression stored(QStringLiteral("^[A-Za-z0-9]{16}$"));
+    const QFileInfoList entries
+        = QDir(m_uploadDir)
+              .entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        // Bodies cut short, and files a crash kept from being recorded.
+        const bool unrecorded = stored.match(name).hasMatch() && !m_store.upload(name);
+        if ((unrecorded || name.startsWith(QLatin1String(".upload-")))
+            && QFile::remove(entry.filePath()))
+            qCInfo(lcService, "removed the unrecorded upload file %s", qUtf8Printable(name));
+    }
+}
+
+bool TwitterService::start(QString *error)
+{
+    if (!makeDataDir(error)
+        || !m_store.open(m_dataDir + QStringLiteral("/zpv-twitterd.sqlite"), error))
         return false;
     for (const auto &user : std::as_const(m_options.users)) {
         if (!m_store.setUser(user.first, user.second)) {
@@ -112,17 +131,17 @@ bool TwitterService::start(QString *error)
     for (const auto &consumer : std::as_const(m_options.consumers))
         consumers.insert(consumer.first, consumer.second);
     m_verifier = std::make_unique<OAuthVerifier>(&m_store, consumers);
+    removeLeftoverUploads();
 
+    HttpDaemon::Settings settings;
+    settings.address = m_options.address;
+    settings.port = m_options.port;
+    settings.idleTimeoutSeconds = unsigned(m_options.idleTimeout);
+    settings.maxConnections = m_options.maxConnections > 0 ? unsigned(m_options.maxConnections)
+                                                           : defaultMaxConnections();
     const bool tls = !m_options.tlsCertificate.isEmpty();
-    if (tls && !setUpTls(error))
+    if ((tls && !readTls(&settings, error)) || !m_daemon.start(settings, error))
         return false;
-    const quint16 port = listen(m_options.address, m_options.port);
-    if (port == 0) {
-        *error = QStringLiteral("cannot listen on %1:%2")
-                     .arg(m_options.address.toString())
-                     .arg(m_options.port);
-        return false;
-    }
     QHostAddress shown = m_options.address;
     if (shown == QHostAddress(QHostAddress::Any) || shown == QHostAddress(QHostAddress::AnyIPv4))
         shown = QHostAddress(QHostAddress::LocalHost);
@@ -130,17 +149,15 @@ bool TwitterService::start(QString *error)
         shown = QHostAddress(QHostAddress::LocalHostIPv6);
     m_baseUrl.setScheme(tls ? QStringLiteral("https") : QStringLiteral("http"));
     m_baseUrl.setHost(shown.toString());
-    m_baseUrl.setPort(port);
+    m_baseUrl.setPort(m_daemon.port());
     m_context = { &m_store, m_verifier.get(),
-        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), uploadDir };
+        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), m_uploadDir };
     return true;
 }
 
 void TwitterService::stop()
 {
-    const auto listening = servers();
-    for (QTcpServer *server : listening)
-        server->close();
+    m_daemon.stop();
     m_store.close();
 }
 
@@ -160,91 +177,42 @@ QStringList TwitterService::signedUrls(const QByteArray &host, const QString &pa
     return urls;
 }
 
-std::optional<IncomingRequest> TwitterService::incoming(
-    const QHttpServerRequest &request, std::optional<ServiceReply> *refusal) const
+BodyPlan TwitterService::bodyPlan(const IncomingRequest &request) const
 {
-    IncomingRequest in;
-    in.method = methodName(request.method());
-    in.path = request.url().path(QUrl::FullyEncoded);
-    if (in.path.isEmpty())
-        in.path = QStringLiteral("/");
-    const auto headers = request.headers();
-    for (const auto &header : headers)
-        in.headers.insert(header.first.toLower(), header.second);
-    in.body = request.body();
-    const bool upload = in.path == QLatin1String("/upload");
-    if (in.body.size() > (upload ? LinkRoutes::MaxUploadSize : MaxBodySize)) {
-        *refusal = ServiceReply::error(413, in.path, QStringLiteral("Request body too large"));
-        return std::nullopt;
-    }
-    const auto query = parseForm(request.url().query(QUrl::FullyEncoded).toUtf8());
-    if (!query) {
-        *refusal = ServiceReply::error(400, in.path, QStringLiteral("Malformed query string"));
-        return std::nullopt;
-    }
-    in.query = *query;
-    const QByteArray type = in.header("content-type").split(';').first().trimmed().toLower();
+    if (LinkRoutes::isUpload(request))
+        return { LinkRoutes::MaxUploadSize, m_uploadDir };
+    return { MaxBodySize, QString() };
+}
+
+std::optional<ServiceReply> TwitterService::head(IncomingRequest &request)
+{
+    const auto query = parseForm(request.queryString);
+    if (!query)
+        return ServiceReply::error(400, request.path, QStringLiteral("Malformed query string"));
+    request.query = *query;
+    request.signedUrls = signedUrls(request.header("host"), request.path);
+    // Uploads are checked before their body is read, not after.
+    if (LinkRoutes::isUpload(request))
+        return m_links.beginUpload(request);
+    return std::nullopt;
+}
+
+ServiceReply TwitterService::complete(IncomingRequest &request)
+{
+    if (LinkRoutes::isUpload(request))
+        return m_links.finishUpload(request);
+    const QByteArray type = request.header("content-type").split(';').first().trimmed().toLower();
     if (type == "application/x-www-form-urlencoded") {
-        const auto form = parseForm(in.body);
-        if (!form) {
-            *refusal = ServiceReply::error(400, in.path, QStringLiteral("Malformed form body"));
-            return std::nullopt;
-        }
-        in.form = *form;
+        const auto form = parseForm(request.body);
+        if (!form)
+            return ServiceReply::error(400, request.path, QStringLiteral("Malformed form body"));
+        request.form = *form;
     }
-    in.signedUrls = signedUrls(in.header("host"), in.path);
-    return in;
-}
-
-ServiceReply TwitterService::dispatch(const QHttpServerRequest &request) const
-{
-    std::optional<ServiceReply> refusal;
-    const auto in = incoming(request, &refusal);
-    if (!in)
-        return *refusal;
-    if (auto reply = m_api.handle(*in))
+    if (auto reply = m_api.handle(request))
         return *reply;
-    if (auto reply = m_links.handle(*in))
+    if (auto reply = m_links.handle(request))
         return *reply;
-    if (auto reply = m_pages.handle(*in))
+    if (auto reply = m_pages.handle(request))
         return *reply;
-    return ServiceReply::error(404, in->path, QStringLiteral("Not found"));
-}
-
-bool TwitterService::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
-{
-    write(request, socket, dispatch(request));
-    return true;
-}
-
-void TwitterService::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
-{
-    write(request, socket,
-        ServiceReply::error(404, request.url().path(), QStringLiteral("Not found")));
-}
-
-void TwitterService::write(
-    const QHttpServerRequest &request, QTcpSocket *socket, const ServiceReply &reply) const
-{
-    // Only the path: queries may carry links people would rather not see in logs.
-    qCInfo(lcService, "%s %s %d", methodName(request.method()).constData(),
-        qUtf8Printable(request.url().path(QUrl::FullyEncoded)), reply.status);
-    QHttpServerResponder responder = makeResponder(request, socket);
-    if (!reply.filePath.isEmpty()) {
-        auto *file = new QFile(reply.filePath);
-        if (file->open(QIODevice::ReadOnly)) {
-            responder.write(file, reply.contentType);
-            return;
-        }
-        delete file;
-        responder.write(errorDocument(request.url().path(), QStringLiteral("File is missing")),
-            "application/xml; charset=utf-8", QHttpServerResponder::StatusCode::NotFound);
-        return;
-    }
-    responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
-    responder.writeHeader("Content-Type", reply.contentType);
-    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
-    for (const auto &header : reply.headers)
-        responder.writeHeader(header.first, header.second);
-    responder.writeBody(reply.body);
+    return ServiceReply::error(404, request.path, QStringLiteral("Not found"));
 }

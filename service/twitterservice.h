@@ -2,6 +2,8 @@
 #define TWITTERSERVICE_H
 
 #include "apiroutes.h"
+#include "httpdaemon.h"
+#include "httphandler.h"
 #include "linkroutes.h"
 #include "oauthverifier.h"
 #include "pageroutes.h"
@@ -9,15 +11,15 @@
 #include "serviceoptions.h"
 #include "servicestore.h"
 
-#include <QAbstractHttpServer>
+#include <QObject>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <memory>
 
-// The HTTP server: turns requests into IncomingRequest, hands them to the
-// route groups, writes and logs the replies.
-class TwitterService : public QAbstractHttpServer
+// The service: turns requests into IncomingRequest and hands them to the
+// route groups. Runs on the thread that calls start(), through its event loop.
+class TwitterService : public QObject, public HttpHandler
 {
     Q_OBJECT
 public:
@@ -29,29 +31,27 @@ public:
 
     // Opens the store, makes the accounts and listens. False with a reason on failure.
     bool start(QString *error);
-    // Closes the listening sockets and the database.
+    // Closes the listening socket, every connection and the database.
     void stop();
 
     // e.g. http://127.0.0.1:43123, valid after start().
     QUrl baseUrl() const { return m_baseUrl; }
     QString dataDir() const { return m_dataDir; }
 
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    BodyPlan bodyPlan(const IncomingRequest &request) const override;
+    std::optional<ServiceReply> head(IncomingRequest &request) override;
+    ServiceReply complete(IncomingRequest &request) override;
 
 private:
-    ServiceReply dispatch(const QHttpServerRequest &request) const;
-    std::optional<IncomingRequest> incoming(
-        const QHttpServerRequest &request, std::optional<ServiceReply> *refusal) const;
+    bool makeDataDir(QString *error);
+    void removeLeftoverUploads();
     QStringList signedUrls(const QByteArray &host, const QString &path) const;
-    void write(
-        const QHttpServerRequest &request, QTcpSocket *socket, const ServiceReply &reply) const;
-    bool setUpTls(QString *error);
+    bool readTls(HttpDaemon::Settings *settings, QString *error) const;
 
     ServiceOptions m_options;
     std::unique_ptr<QTemporaryDir> m_temporaryDir;
     QString m_dataDir;
+    QString m_uploadDir;
     QUrl m_baseUrl;
     ServiceStore m_store;
     std::unique_ptr<OAuthVerifier> m_verifier;
@@ -59,6 +59,7 @@ private:
     ApiRoutes m_api;
     LinkRoutes m_links;
     PageRoutes m_pages;
+    HttpDaemon m_daemon;
 };
 
 #endif

@@ -109,6 +109,8 @@ Reply ServiceClient::send(const QByteArray &method, const QUrl &url,
     out.body = reply->readAll();
     out.contentType = reply->rawHeader("Content-Type");
     out.location = reply->rawHeader("Location");
+    for (const auto &header : reply->rawHeaderPairs())
+        out.headers.insert(header.first.toLower(), header.second);
     delete reply;
     return out;
 }

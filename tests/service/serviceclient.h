@@ -2,6 +2,7 @@
 #define SERVICECLIENT_H
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QPair>
@@ -28,6 +29,7 @@ struct Reply
     QByteArray body;
     QByteArray contentType;
     QByteArray location;
+    QHash<QByteArray, QByteArray> headers; // names in lower case
     bool sslError = false;
 
     // Text of the "error" child of the XML error body's root, empty if none.

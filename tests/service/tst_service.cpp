@@ -2,7 +2,9 @@
 #include "serviceclient.h"
 #include "twitterservice.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
@@ -31,9 +33,11 @@ private Q_SLOTS:
     void shortener_data();
     void shortener();
     void shortLinkRoundTrip();
+    void uploadRoundTrip_data();
     void uploadRoundTrip();
     void uploadRefusals_data();
     void uploadRefusals();
+    void silentConnectionsClosed();
 
 private:
     Reply tweet(const QString &text)
@@ -42,6 +46,13 @@ private:
     }
 
     const QString UpdatePath = QStringLiteral("/1/statuses/update.xml");
+    bool spoolFilesLeft() const
+    {
+        return !QDir(m_service->dataDir() + QStringLiteral("/uploads"))
+                    .entryList({ QStringLiteral(".upload-*") }, QDir::Files | QDir::Hidden)
+                    .isEmpty();
+    }
+
     std::unique_ptr<TwitterService> m_service;
     std::unique_ptr<ServiceClient> m_client;
     Credentials m_alice;
@@ -74,31 +85,33 @@ void TestService::signIn_data()
     QTest::addColumn<QString>("consumerSecret");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
+    // Password hashes computed: an unknown name costs what a wrong password does.
+    QTest::addColumn<int>("hashes");
     const QString key = Credentials().consumerKey;
     const QString secret = Credentials().consumerSecret;
     QTest::newRow("good") << "alice"
-                          << "correct horse" << key << secret << 200 << QString();
+                          << "correct horse" << key << secret << 200 << QString() << 1;
     QTest::newRow("password that needs encoding")
         << "carol"
-        << "p@ss w%rd&=+\u00fc:x" << key << secret << 200 << QString();
+        << "p@ss w%rd&=+\u00fc:x" << key << secret << 200 << QString() << 1;
     QTest::newRow("second consumer, secret that needs encoding")
         << "alice"
         << "correct horse"
         << "SecondKey"
-        << "Second%Secret&" << 200 << QString();
+        << "Second%Secret&" << 200 << QString() << 1;
     QTest::newRow("wrong password")
         << "alice"
-        << "Correct horse" << key << secret << 401 << "Invalid user name or password";
+        << "Correct horse" << key << secret << 401 << "Invalid user name or password" << 1;
     QTest::newRow("unknown user") << "mallory"
                                   << "correct horse" << key << secret << 401
-                                  << "Invalid user name or password";
+                                  << "Invalid user name or password" << 1;
     QTest::newRow("unknown consumer key")
         << "alice"
         << "correct horse"
-        << "Xq7LmN2pRt5VwY8zKc3He" << secret << 401 << "Invalid consumer key";
+        << "Xq7LmN2pRt5VwY8zKc3He" << secret << 401 << "Invalid consumer key" << 0;
     QTest::newRow("wrong consumer secret")
         << "alice"
-        << "correct horse" << key << "x" + secret << 401 << "Invalid signature";
+        << "correct horse" << key << "x" + secret << 401 << "Invalid signature" << 0;
 }
 
 void TestService::signIn()
@@ -109,15 +122,18 @@ void TestService::signIn()
     QFETCH(QString, consumerSecret);
     QFETCH(int, status);
     QFETCH(QString, error);
+    QFETCH(int, hashes);
     Credentials credentials;
     credentials.consumerKey = consumerKey;
     credentials.consumerSecret = consumerSecret;
+    const qint64 hashedBefore = ServiceStore::passwordDerivations();
     const Reply reply = m_client->post(QStringLiteral("/oauth/access_token"),
         { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
             { QStringLiteral("x_auth_password"), password },
             { QStringLiteral("x_auth_username"), user } },
         credentials);
     QCOMPARE(reply.status, status);
+    QCOMPARE(ServiceStore::passwordDerivations() - hashedBefore, qint64(hashes));
     if (status != 200) {
         QCOMPARE(reply.xmlError(), error);
         return;
@@ -150,6 +166,8 @@ void TestService::refusals_data()
     QTest::newRow("not an OAuth header") << "basic" << 401 << "Invalid OAuth Authorization header";
     QTest::newRow("malformed percent in header")
         << "percent" << 401 << "Invalid OAuth Authorization header";
+    QTest::newRow("64-character nonce") << "nonce64" << 200 << QString();
+    QTest::newRow("65-character nonce") << "nonce65" << 401 << "Nonce is too long";
 }
 
 void TestService::refusals()
@@ -166,6 +184,8 @@ void TestService::refusals()
         credentials.token.replace(0, 8, QStringLiteral("00000000"));
     else if (change == QLatin1String("notoken"))
         credentials.token.clear();
+    else if (change.startsWith(QLatin1String("nonce")))
+        credentials.nonce = QString(change.mid(5).toInt(), QLatin1Char('n'));
     const Params query { { QStringLiteral("user_id"), QStringLiteral("1") } };
     const QUrl url = m_client->url(QStringLiteral("/1/users/show.xml"), query);
     QByteArray header = ServiceClient::authorization("GET", url, query, credentials);
@@ -283,6 +303,12 @@ void TestService::statusRules_data()
                                          << 403 << "Status is over 280 characters.";
     QTest::newRow("control character")
         << QStringLiteral("bell\u0007") << 400 << "Status holds characters that are not allowed.";
+    QTest::newRow("NUL, correctly signed") << QStringLiteral("nul") + QChar(0)
+            + QStringLiteral("x") << 400 << "Status holds characters that are not allowed.";
+    // A link counts 23 whatever its length.
+    QTest::newRow("link past the byte cap")
+        << QStringLiteral("https://example.com/") + QString(4100, QLatin1Char('p')) << 403
+        << "Status is too long.";
 }
 
 void TestService::statusRules()
@@ -319,30 +345,57 @@ void TestService::badInput_data()
 {
     QTest::addColumn<QByteArray>("method");
     QTest::addColumn<QString>("target");
+    // Header lines saying how long the body is; empty: its Content-Length.
+    QTest::addColumn<QByteArray>("framing");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
+    // Empty: the HTTP library answers (or hangs up) itself.
     QTest::addColumn<QString>("error");
+    const QByteArray none;
+    const QByteArray big(5 * 1024 * 1024, 'x');
     QTest::newRow("malformed percent in body")
-        << QByteArray("POST") << UpdatePath << QByteArray("status=%ZZ") << 400
+        << QByteArray("POST") << UpdatePath << none << QByteArray("status=%ZZ") << 400
         << "Malformed form body";
     QTest::newRow("truncated percent in body")
-        << QByteArray("POST") << UpdatePath << QByteArray("status=ab%4") << 400
+        << QByteArray("POST") << UpdatePath << none << QByteArray("status=ab%4") << 400
         << "Malformed form body";
     QTest::newRow("non-UTF-8 status")
-        << QByteArray("POST") << UpdatePath << QByteArray("status=%FF%FEab") << 400
+        << QByteArray("POST") << UpdatePath << none << QByteArray("status=%FF%FEab") << 400
         << "Status is not valid UTF-8.";
-    // Qt's request parser keeps a stray "%" of a query as a literal character.
     QTest::newRow("malformed percent in query")
-        << QByteArray("GET") << "/1/users/show.xml?user_id=%G1" << QByteArray() << 400
-        << "Invalid user_id";
+        << QByteArray("GET") << "/1/users/show.xml?user_id=%G1" << none << none << 400
+        << "Malformed query string";
     QTest::newRow("missing user_id")
-        << QByteArray("GET") << "/1/users/show.xml" << QByteArray() << 400 << "Missing user_id";
-    QTest::newRow("body over the limit")
-        << QByteArray("POST") << UpdatePath << "status=" + QByteArray(5 * 1024 * 1024, 'x') << 413
-        << "Request body too large";
-    QTest::newRow("unknown path") << QByteArray("GET") << "/1/nothing.xml" << QByteArray() << 404
+        << QByteArray("GET") << "/1/users/show.xml" << none << none << 400 << "Missing user_id";
+    QTest::newRow("body over the limit") << QByteArray("POST") << UpdatePath << none
+                                         << "status=" + big << 413 << "Request body too large";
+    // Answered from the head: nothing waits for a body that never comes.
+    QTest::newRow("declared body over the limit")
+        << QByteArray("POST") << UpdatePath << QByteArray("Content-Length: 524288000") << none
+        << 413 << "Request body too large";
+    QTest::newRow("declared upload over the limit")
+        << QByteArray("POST") << "/upload" << QByteArray("Content-Length: 2147483649") << none
+        << 413 << "Request body too large";
+    QTest::newRow("chunked body over the limit")
+        << QByteArray("POST") << UpdatePath << QByteArray("Transfer-Encoding: chunked")
+        << QByteArray::number(big.size(), 16) + "\r\n" + big + "\r\n0\r\n\r\n"
+        << 0 << QString();
+    QTest::newRow("two lengths") << QByteArray("POST") << UpdatePath
+                                 << QByteArray("Content-Length: 6\r\nContent-Length: 8")
+                                 << QByteArray("status=x") << 400 << "Malformed request framing";
+    QTest::newRow("length and chunked")
+        << QByteArray("POST") << UpdatePath
+        << QByteArray("Content-Length: 5\r\nTransfer-Encoding: chunked") << QByteArray("0\r\n\r\n")
+        << 400 << "Malformed request framing";
+    QTest::newRow("negative length")
+        << QByteArray("POST") << UpdatePath << QByteArray("Content-Length: -1") << none << 400
+        << QString();
+    QTest::newRow("head too large")
+        << QByteArray("GET") << "/signup"
+        << "X-Padding: " + QByteArray(64 * 1024, 'z') << none << 431 << QString();
+    QTest::newRow("unknown path") << QByteArray("GET") << "/1/nothing.xml" << none << none << 404
                                   << "Not found";
-    QTest::newRow("wrong method") << QByteArray("GET") << UpdatePath << QByteArray() << 405
+    QTest::newRow("wrong method") << QByteArray("GET") << UpdatePath << none << none << 405
                                   << "This method requires a different HTTP method.";
 }
 
@@ -350,17 +403,21 @@ void TestService::badInput()
 {
     QFETCH(QByteArray, method);
     QFETCH(QString, target);
+    QFETCH(QByteArray, framing);
     QFETCH(QByteArray, body);
     QFETCH(int, status);
     QFETCH(QString, error);
+    if (framing.isEmpty())
+        framing = "Content-Length: " + QByteArray::number(body.size());
     // Raw bytes on the wire: Qt's URL class would repair a malformed query.
     const QUrl url = m_client->url(target.section(QLatin1Char('?'), 0, 0));
     const Reply reply = m_client->sendRaw(method + ' ' + target.toLatin1() + " HTTP/1.1\r\nHost: "
         + url.authority().toLatin1() + "\r\nContent-Type: application/x-www-form-urlencoded"
-        + "\r\nAuthorization: " + ServiceClient::authorization(method, url, {}, m_alice)
-        + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n"
-        + body);
+        + "\r\nAuthorization: " + ServiceClient::authorization(method, url, {}, m_alice) + "\r\n"
+        + framing + "\r\nConnection: close\r\n\r\n" + body);
     QCOMPARE(reply.status, status);
+    if (error.isEmpty())
+        return;
     QVERIFY(reply.contentType.startsWith("application/xml"));
     QCOMPARE(reply.xmlError(), error);
 }
@@ -433,16 +490,33 @@ void TestService::shortLinkRoundTrip()
     QCOMPARE(m_client->send("GET", m_client->url(QStringLiteral("/s/zzzzzzz")), {}).status, 404);
 }
 
+void TestService::uploadRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("fileName");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("served");
+    QTest::newRow("type from the name")
+        << QByteArray("holiday%20clip.mp4") << QByteArray("application/octet-stream")
+        << QByteArray("video/mp4");
+    QTest::newRow("declared type, never echoed")
+        << QByteArray("clip.mov") << QByteArray("video/x-anything")
+        << QByteArray("video/quicktime");
+    QTest::newRow("page name, declared video")
+        << QByteArray("page.html") << QByteArray("video/webm") << QByteArray("video/webm");
+}
+
 void TestService::uploadRoundTrip()
 {
+    QFETCH(QByteArray, fileName);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, served);
     QByteArray video(300 * 1024, '\0');
     for (qsizetype i = 0; i < video.size(); ++i)
         video[i] = char((i * 7919) >> 3);
     const QUrl url = m_client->url(QStringLiteral("/upload"));
     const Reply reply = m_client->send("POST", url,
         { { "Authorization", ServiceClient::authorization("POST", url, {}, m_alice) },
-            { "Content-Type", "application/octet-stream" },
-            { "X-File-Name", "holiday%20clip.mp4" } },
+            { "Content-Type", contentType }, { "X-File-Name", fileName } },
         video);
     QCOMPARE(reply.status, 200);
     const QUrl watch(QString::fromUtf8(reply.body));
@@ -450,31 +524,45 @@ void TestService::uploadRoundTrip()
     QVERIFY(watch.path().startsWith(QLatin1String("/v/")));
     const Reply download = m_client->send("GET", watch, {});
     QCOMPARE(download.status, 200);
-    QCOMPARE(download.contentType, QByteArray("video/mp4"));
+    QCOMPARE(download.contentType, served);
+    QCOMPARE(download.headers.value("x-content-type-options"), QByteArray("nosniff"));
+    QVERIFY(download.headers.value("content-disposition").startsWith("attachment"));
     QCOMPARE(download.body.size(), video.size());
     QVERIFY(download.body == video);
+    // Nothing for group or others: uploads may be private videos.
+    const QString stored = m_service->dataDir() + QStringLiteral("/uploads") + watch.path().mid(2);
+    QCOMPARE(int(QFile::permissions(stored)) & 0x77, 0);
+    QVERIFY(!spoolFilesLeft());
 }
 
 void TestService::uploadRefusals_data()
 {
     QTest::addColumn<bool>("signedRequest");
     QTest::addColumn<QByteArray>("fileName");
+    QTest::addColumn<QByteArray>("contentType");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
-    QTest::newRow("unsigned") << false << QByteArray("a.mp4") << QByteArray("data") << 401;
-    QTest::newRow("no file name") << true << QByteArray() << QByteArray("data") << 400;
-    QTest::newRow("only a folder") << true << QByteArray("../") << QByteArray("data") << 400;
-    QTest::newRow("empty body") << true << QByteArray("a.mp4") << QByteArray() << 400;
+    const QByteArray mp4("video/mp4");
+    QTest::newRow("unsigned") << false << QByteArray("a.mp4") << mp4 << QByteArray("data") << 401;
+    QTest::newRow("no file name") << true << QByteArray() << mp4 << QByteArray("data") << 400;
+    QTest::newRow("only a folder") << true << QByteArray("../") << mp4 << QByteArray("data") << 400;
+    QTest::newRow("empty body") << true << QByteArray("a.mp4") << mp4 << QByteArray() << 400;
+    QTest::newRow("a page") << true << QByteArray("a.html") << QByteArray("text/html")
+                            << QByteArray("<script>") << 415;
+    QTest::newRow("an image that runs scripts")
+        << true << QByteArray("a.svg") << QByteArray("image/svg+xml") << QByteArray("<svg/>")
+        << 415;
 }
 
 void TestService::uploadRefusals()
 {
     QFETCH(bool, signedRequest);
     QFETCH(QByteArray, fileName);
+    QFETCH(QByteArray, contentType);
     QFETCH(QByteArray, body);
     QFETCH(int, status);
     const QUrl url = m_client->url(QStringLiteral("/upload"));
-    QList<QPair<QByteArray, QByteArray>> headers { { "Content-Type", "video/mp4" } };
+    QList<QPair<QByteArray, QByteArray>> headers { { "Content-Type", contentType } };
     if (signedRequest)
         headers.append({ "Authorization", ServiceClient::authorization("POST", url, {}, m_alice) });
     if (!fileName.isEmpty())
@@ -482,6 +570,30 @@ void TestService::uploadRefusals()
     const Reply reply = m_client->send("POST", url, headers, body);
     QCOMPARE(reply.status, status);
     QVERIFY(!reply.xmlError().isEmpty());
+    QVERIFY(!spoolFilesLeft());
+}
+
+void TestService::silentConnectionsClosed()
+{
+    ServiceOptions options;
+    options.idleTimeout = 1;
+    options.maxConnections = 3;
+    TwitterService service(options);
+    QString error;
+    QVERIFY2(service.start(&error), qPrintable(error));
+    ServiceClient client(service.baseUrl());
+    // Silent, half a head, half a body: each holds a place until it times out.
+    QTcpSocket silent[3];
+    for (QTcpSocket &socket : silent) {
+        socket.connectToHost(service.baseUrl().host(), quint16(service.baseUrl().port()));
+        QVERIFY(socket.waitForConnected(5000));
+    }
+    silent[1].write("GET /signup HTTP/1.1\r\nHost: x\r\n");
+    silent[2].write("POST /1/statuses/update.xml HTTP/1.1\r\nContent-Length: 9\r\n\r\nstat");
+    // Served once they are gone, not before, and not never.
+    QCOMPARE(client.sendRaw("GET /signup HTTP/1.1\r\nConnection: close\r\n\r\n").status, 200);
+    for (QTcpSocket &socket : silent)
+        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 500);
 }
 
 QTEST_GUILESS_MAIN(TestService)

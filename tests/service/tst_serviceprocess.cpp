@@ -3,6 +3,7 @@
 #include "serviceclient.h"
 #include "twitterservice.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -106,11 +107,17 @@ void TestServiceProcess::endsCleanlyKeepingData_data()
 void TestServiceProcess::endsCleanlyKeepingData()
 {
     QFETCH(int, signalNumber);
-    QTemporaryDir data;
+    QTemporaryDir parent;
+    const QString data = parent.filePath(QStringLiteral("service"));
+    const QString uploads = data + QStringLiteral("/uploads/");
     const QString password = QStringLiteral("Pw-never-logged-7");
     QProcess first;
+    // Every library's debug output on: none of it may show a request's headers.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("*.debug=true"));
+    first.setProcessEnvironment(environment);
     const QUrl base = startService(&first,
-        { QStringLiteral("--data"), data.path(), QStringLiteral("--user"),
+        { QStringLiteral("--data"), data, QStringLiteral("--user"),
             QStringLiteral("bob:") + password });
     QCOMPARE(base.scheme(), QStringLiteral("http"));
     QVERIFY(base.port() > 0);
@@ -121,6 +128,16 @@ void TestServiceProcess::endsCleanlyKeepingData()
     const Reply posted = client.post(
         QStringLiteral("/1/statuses/update.xml"), { { QStringLiteral("status"), text } }, bob);
     QCOMPARE(posted.status, 200);
+    const QUrl upload = client.url(QStringLiteral("/upload"));
+    const Reply uploaded = client.send("POST", upload,
+        { { "Authorization", ServiceClient::authorization("POST", upload, {}, bob) },
+            { "Content-Type", "video/mp4" }, { "X-File-Name", "kept.mp4" } },
+        "video");
+    QCOMPARE(uploaded.status, 200);
+    // Token secrets and private videos: for the owner's eyes only.
+    for (const QString &path :
+        QStringList { data, uploads, data + QStringLiteral("/zpv-twitterd.sqlite") })
+        QCOMPARE(int(QFile::permissions(path)) & 0x77, 0);
 
     QCOMPARE(::kill(pid_t(first.processId()), signalNumber), 0);
     QVERIFY(first.waitForFinished(20000));
@@ -128,12 +145,27 @@ void TestServiceProcess::endsCleanlyKeepingData()
     QCOMPARE(first.exitCode(), 0);
     const QByteArray log = first.readAllStandardError();
     QVERIFY(log.contains("POST /1/statuses/update.xml 200"));
-    for (const QString &secret : { password, bob.token, bob.tokenSecret })
+    for (const QString &secret :
+        { password, bob.token, bob.tokenSecret, QStringLiteral("oauth_signature") })
         QVERIFY2(!log.contains(secret.toUtf8()), "a secret reached the log");
 
-    // Same folder, no --user: the account, its token and the status were kept.
+    // Files a crash left without their rows go; a recorded upload and
+    // anything not named like ours stay.
+    const QStringList planted { QStringLiteral("A1b2C3d4E5f6G7h8"),
+        QStringLiteral(".upload-x1Y2z3"), QStringLiteral("notes.txt") };
+    for (const QString &name : planted) {
+        QFile file(uploads + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // Same folder, no --user: the account, its token, the status and the upload were kept.
     QProcess second;
-    ServiceClient again(startService(&second, { QStringLiteral("--data"), data.path() }));
+    ServiceClient again(startService(&second, { QStringLiteral("--data"), data }));
+    QStringList kept { QStringLiteral("notes.txt"),
+        QUrl(QString::fromUtf8(uploaded.body)).path().mid(3) };
+    QStringList left = QDir(uploads).entryList(QDir::Files | QDir::Hidden);
+    kept.sort();
+    left.sort();
+    QCOMPARE(left, kept);
     const Reply fetched = again.get(
         QStringLiteral("/1/statuses/show/%1.xml").arg(posted.xmlChild(QStringLiteral("id"))), {},
         bob);
@@ -160,6 +192,8 @@ void TestServiceProcess::rejectsBadCommandLine_data()
         << QStringList { QStringLiteral("--consumer"), QStringLiteral("key:") };
     QTest::newRow("certificate without key")
         << QStringList { QStringLiteral("--tls-cert"), QStringLiteral("c.pem") };
+    QTest::newRow("idle timeout of zero")
+        << QStringList { QStringLiteral("--idle-timeout"), QStringLiteral("0") };
     QTest::newRow("unknown option") << QStringList { QStringLiteral("--verbose") };
 }
 
