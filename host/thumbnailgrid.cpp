@@ -4,7 +4,7 @@
 
 #include "badges/badgeimages.h"
 #include "badges/badger.h"
-#include "badges/badgeresources.h"
+#include "platform/sharedimages.h"
 
 #include <QFileInfo>
 #include <QPainter>
@@ -15,7 +15,7 @@ constexpr int iconEdge = 160;
 void initBadges()
 {
     static const bool done = [] {
-        initBadgeResources();
+        initSharedImages();
         initBadgeImages();
         return true;
     }();

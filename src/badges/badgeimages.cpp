@@ -1,6 +1,6 @@
 #include "badges/badgeimages.h"
 
-#include "badges/badgeresources.h"
+#include "platform/sharedimages.h"
 
 #include "catalog/ctaappinfo.h"
 #include "catalog/metadatadir.h"
@@ -46,7 +46,7 @@ QImage composeOverlay(const QImage &base, const QImage &strip, unsigned long dur
 
 bool initBadgeImages()
 {
-    initBadgeResources();
+    initSharedImages();
     bool ok = true;
     // A failed load keeps what the image held before.
     const auto load = [&ok](QImage &image, const char *resource) {

@@ -1,6 +1,6 @@
 #include "catalog/metadatadir.h"
 
-#include "badges/badgeresources.h"
+#include "platform/sharedimages.h"
 
 #include "catalog/appinfo.h"
 #include "catalog/appinfoxml.h"
@@ -57,7 +57,7 @@ bool loadIcon(const QString &folder, const QString &name, QImage &icon)
     if (!QFileInfo::exists(file))
         file = folder + QStringLiteral("missing_icon.png");
     if (!QFileInfo::exists(file)) {
-        initBadgeResources();
+        initSharedImages();
         file = QString::fromLatin1(builtInMissingIcon);
     }
     return icon.load(file);

@@ -1,7 +1,5 @@
 #include "platform/launchpath.h"
 
-#include "catalog/appinfo.h"
-
 #include "platform/osproxylib.h"
 
 #include <QCoreApplication>
@@ -156,9 +154,4 @@ bool resolveLaunchPath(const QString &appLaunch, QString &path)
         }
     }
     return false;
-}
-
-bool resolveLaunchPath(const ZPVGlobal::AppInfo &info, QString &path)
-{
-    return resolveLaunchPath(info.appLaunch, path);
 }

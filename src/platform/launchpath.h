@@ -19,10 +19,4 @@
 // in "(x86)" is replaced by the "Program Files" folder beside it.
 ZPVTWITTER_EXPORT bool resolveLaunchPath(const QString &appLaunch, QString &path);
 
-namespace ZPVGlobal {
-class AppInfo;
-}
-// The same for an applet's information record.
-ZPVTWITTER_EXPORT bool resolveLaunchPath(const ZPVGlobal::AppInfo &info, QString &path);
-
 #endif

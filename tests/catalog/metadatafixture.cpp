@@ -1,7 +1,5 @@
 #include "metadatafixture.h"
 
-#include "badges/badgeimages.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,12 +75,4 @@ void MetadataFixture::setLanguageId(const QVariant &id)
         settings.setValue(QStringLiteral("LanguageID"), id);
     else
         settings.remove(QStringLiteral("LanguageID"));
-}
-
-bool MetadataFixture::buildBadgeImages(const QString &appId)
-{
-    MetadataFixture metadata;
-    metadata.addApplet(appId, 8, QStringLiteral("applet.png"), Qt::green, QStringLiteral("Applet"),
-        QStringLiteral("applet"));
-    return metadata.isValid() && initBadgeImages();
 }

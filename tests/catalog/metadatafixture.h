@@ -27,9 +27,6 @@ public:
     static bool writeIcon(const QString &path, QColor color);
     static bool writeFile(const QString &path, const QByteArray &bytes);
     static void setLanguageId(const QVariant &id);
-    // Builds the process's shared badge images from a folder of its own
-    // holding one badge-capable applet record (appId).
-    static bool buildBadgeImages(const QString &appId);
 
 private:
     QTemporaryDir m_root;

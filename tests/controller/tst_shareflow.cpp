@@ -7,7 +7,7 @@
 #include "common/loopbackserver.h"
 #include "controllerfixture.h"
 #include "mediafixtures.h"
-#include "metadatafixture.h"
+#include "badges/badgeimagesfixture.h"
 #include "twitter/twitter_core.h"
 #include "twitterservice.h"
 
@@ -152,7 +152,7 @@ private:
 
 void TestShareFlow::initTestCase()
 {
-    QVERIFY(MetadataFixture::buildBadgeImages(uploadId));
+    QVERIFY(buildBadgeImages(uploadId));
 }
 
 void TestShareFlow::init()

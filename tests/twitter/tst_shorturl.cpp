@@ -5,7 +5,7 @@
 #include "common/isolatedsettings.h"
 #include "common/loopbackserver.h"
 #include "mediafixtures.h"
-#include "metadatafixture.h"
+#include "badges/badgeimagesfixture.h"
 #include "twitter/twitter_core.h"
 #include "twitterservice.h"
 
@@ -71,7 +71,7 @@ private:
 
 void TestShortUrl::initTestCase()
 {
-    QVERIFY(MetadataFixture::buildBadgeImages(uploadAppId));
+    QVERIFY(buildBadgeImages(uploadAppId));
     QVERIFY(m_clip.isValid());
     QVERIFY(MediaFixtures::makeClip(m_clip.filePath(QStringLiteral("clip.mp4")), 1.0));
 }
