@@ -9,6 +9,8 @@
 #include "sharesession.h"
 #include "wizardhost.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -67,7 +69,11 @@ void TestHeadlessShare::share()
     QFETCH(bool, alreadyUploaded);
     QFETCH(bool, tokenStored);
     QFETCH(QStringList, steps);
-    const QString clip = m_fixture.clip(0);
+    // Separators of other text forms and non-ASCII in the folder's name.
+    const QString folder = m_fixture.videoFolder() + QStringLiteral("/Smith, J; Vidéos ビデオ");
+    const QString clip = folder + QStringLiteral("/clip.mp4");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(m_fixture.clip(0), clip));
     const QString earlierLink
         = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
     if (alreadyUploaded) {
