@@ -3,6 +3,7 @@
 #include "hostfixture.h"
 
 #include "badges/badger.h"
+#include "common/loopbackserver.h"
 #include "errorpage.h"
 #include "headlessshare.h"
 #include "hostappids.h"
@@ -26,8 +27,8 @@ private Q_SLOTS:
 
     void share_data();
     void share();
-    void refusedSignIn_data();
-    void refusedSignIn();
+    void failedShare_data();
+    void failedShare();
 
 private:
     HostFixture m_fixture;
@@ -120,18 +121,45 @@ void TestHeadlessShare::share()
     QVERIFY(printed.contains(QStringLiteral("<url>") + uploaded + QStringLiteral("</url>")));
 }
 
-void TestHeadlessShare::refusedSignIn_data()
+void TestHeadlessShare::failedShare_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password");
-    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password;
+    QTest::addColumn<bool>("hugeUploadAnswer"); // signed in, the upload answered by a fault server
+    QTest::addColumn<unsigned long>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("backTo");
+    QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password")
+                                    << false << 2ul << QString() << int(WizardHost::SignIn);
+    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password
+                                  << false << 2ul << QString() << int(WizardHost::SignIn);
+    QTest::newRow("upload answer too large")
+        << HostFixture::userName << HostFixture::password << true << 0ul
+        << QStringLiteral("reply larger than 1 MiB") << int(WizardHost::Review);
 }
 
-void TestHeadlessShare::refusedSignIn()
+void TestHeadlessShare::failedShare()
 {
     QFETCH(QString, user);
     QFETCH(QString, password);
+    QFETCH(bool, hugeUploadAnswer);
+    QFETCH(unsigned long, code);
+    QFETCH(QString, reason);
+    QFETCH(int, backTo);
+    using Script = LoopbackServer::Script;
+    LoopbackServer api;
+    if (hugeUploadAnswer) {
+        QVERIFY(HostFixture::storeAccessToken(user, password));
+        api.setResponder([](const LoopbackServer::Request &request) {
+            return request.path == "/upload"
+                ? Script::large(3 * 1024 * 1024, true)
+                : Script::answer(200,
+                    "<user><id>1</id><name>n</name><screen_name>s</screen_name>"
+                    "<profile_image_url>p</profile_image_url></user>");
+        });
+        QVERIFY(api.listen({ Script::answer(404, QByteArray()) }));
+        IsolatedSettings::set(TwitterSettings::apiUrlKey, api.url().toString());
+    }
     QString printed;
     QTextStream out(&printed);
     HeadlessShare::Options options;
@@ -148,15 +176,15 @@ void TestHeadlessShare::refusedSignIn()
 
     WizardHost *wizard = share.session()->wizard();
     QCOMPARE(wizard->currentPage(), WizardHost::Error);
-    QCOMPARE(wizard->errorPage()->code(), 2ul);
-    QVERIFY(share.failure().startsWith(ErrorPage::explain(2)));
-    QVERIFY(printed.startsWith(QStringLiteral("share failed: ")));
+    QCOMPARE(wizard->errorPage()->code(), code);
+    QVERIFY(share.failure().startsWith(ErrorPage::explain(code)));
+    QVERIFY2(share.failure().contains(reason), qPrintable(share.failure()));
+    QVERIFY(printed.contains(QStringLiteral("share failed: ")));
     // Nothing was uploaded or badged.
     QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::videoUpload()).isEmpty());
     QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::plugin()).isEmpty());
-    // Back on the error page returns to the sign-in page.
     QTest::mouseClick(wizard->backButton(), Qt::LeftButton);
-    QTRY_COMPARE(wizard->currentPage(), WizardHost::SignIn);
+    QTRY_COMPARE(int(wizard->currentPage()), backTo);
 }
 
 QTEST_MAIN(TestHeadlessShare)
