@@ -157,8 +157,8 @@ QStringList pathListFromText(const QString &text)
         return text.split(QLatin1Char(','));
     QStringList paths;
     // A URI escapes line breaks, so every one ends an entry.
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")),
-        Qt::SkipEmptyParts);
+    const QStringList lines
+        = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         if (line.startsWith(uriScheme)) {
             paths.append(QFile::decodeName(

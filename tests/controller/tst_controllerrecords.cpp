@@ -213,8 +213,8 @@ void TestControllerRecords::pathList_data()
                QStringLiteral("/file:/x,y.mp4"), QStringLiteral("/m/東京 😀.mov") };
     QTest::newRow("nothing") << QString() << QStringList {};
     // Another host's older form still reads as before.
-    QTest::newRow("older form")
-        << QStringLiteral("/m/a.mp4,/m/b.mp4") << QStringList { "/m/a.mp4", "/m/b.mp4" };
+    QTest::newRow("older form") << QStringLiteral("/m/a.mp4,/m/b.mp4")
+                                << QStringList { "/m/a.mp4", "/m/b.mp4" };
     QTest::newRow("older form keeps empty parts")
         << QStringLiteral("/m/a.mp4,,") << QStringList { "/m/a.mp4", "", "" };
 }

@@ -329,7 +329,8 @@ void TestShareFlow::tweet_data()
     QTest::newRow("refused by the service") << QString(281, u'x') + QStringLiteral(" %1")
                                             << QStringLiteral("Status is over 280 characters.");
     QTest::newRow("empty text") << QString()
-                                << QStringLiteral("The tweet could not be sent: its text is empty.");
+                                << QStringLiteral(
+                                       "The tweet could not be sent: its text is empty.");
 }
 
 void TestShareFlow::tweet()
@@ -353,8 +354,8 @@ void TestShareFlow::tweet()
     QVERIFY(fixture.host->calls("onShowMustUpload").isEmpty());
     QCOMPARE(fixture.host->firstArguments("onDoWizardNext"), ulongs({ 0 }));
 
-    const QString text = description.isEmpty() ? description
-                                               : description.arg(m_listener->texts(0x10).first());
+    const QString text
+        = description.isEmpty() ? description : description.arg(m_listener->texts(0x10).first());
     m_reporter->reports.append({ tweetRecord(text), 0x8000 });
     m_reporter->reports.append({ QStringLiteral("remember||1"), 0x1000 });
     fixture.host->reset();
@@ -405,8 +406,8 @@ void TestShareFlow::tweetOnItsWay()
                               "<name>n</name><screen_name>s</screen_name>"
                               "<profile_image_url>p</profile_image_url></user></status>";
     LoopbackServer api;
-    QVERIFY(api.listen({ LoopbackServer::Script::drip(
-        LoopbackServer::Script::answer(200, status).raw, 20, 8) }));
+    QVERIFY(api.listen(
+        { LoopbackServer::Script::drip(LoopbackServer::Script::answer(200, status).raw, 20, 8) }));
     IsolatedSettings::set(TwitterSettings::apiUrlKey, api.url().toString());
     const QString clip = newClip(QStringLiteral("clip.mp4"));
     QVERIFY(!clip.isEmpty());
@@ -431,7 +432,8 @@ void TestShareFlow::tweetOnItsWay()
     QCOMPARE(fixture.host->firstArguments("onShowWelcome"), welcome);
     QVERIFY(fixture.host->calls("onShowError").isEmpty());
     const bool posted = welcome == ulongs({ 16 });
-    QCOMPARE(badgeOf(clip, ownId), posted ? QVariant(base() + QStringLiteral("/home")) : QVariant());
+    QCOMPARE(
+        badgeOf(clip, ownId), posted ? QVariant(base() + QStringLiteral("/home")) : QVariant());
 }
 
 void TestShareFlow::shortLink_data()

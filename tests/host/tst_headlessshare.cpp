@@ -125,40 +125,50 @@ void TestHeadlessShare::failedShare_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("hugeUploadAnswer"); // signed in, the upload answered by a fault server
+    // Signed in, a fault server answers the upload: 1 huge, 2 dripping.
+    QTest::addColumn<int>("uploadFault");
     QTest::addColumn<unsigned long>("code");
     QTest::addColumn<QString>("reason");
     QTest::addColumn<int>("backTo");
     QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password")
-                                    << false << 2ul << QString() << int(WizardHost::SignIn);
-    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password
-                                  << false << 2ul << QString() << int(WizardHost::SignIn);
+                                    << 0 << 2ul << QString() << int(WizardHost::SignIn);
+    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password << 0
+                                  << 2ul << QString() << int(WizardHost::SignIn);
+    // Neither read whole nor waited for without end.
     QTest::newRow("upload answer too large")
-        << HostFixture::userName << HostFixture::password << true << 0ul
+        << HostFixture::userName << HostFixture::password << 1 << 0ul
         << QStringLiteral("reply larger than 1 MiB") << int(WizardHost::Review);
+    QTest::newRow("upload answer drips")
+        << HostFixture::userName << HostFixture::password << 2 << 0ul
+        << QStringLiteral("timed out after") << int(WizardHost::Review);
 }
 
 void TestHeadlessShare::failedShare()
 {
     QFETCH(QString, user);
     QFETCH(QString, password);
-    QFETCH(bool, hugeUploadAnswer);
+    QFETCH(int, uploadFault);
     QFETCH(unsigned long, code);
     QFETCH(QString, reason);
     QFETCH(int, backTo);
     using Script = LoopbackServer::Script;
     LoopbackServer api;
-    if (hugeUploadAnswer) {
+    if (uploadFault) {
         QVERIFY(HostFixture::storeAccessToken(user, password));
-        api.setResponder([](const LoopbackServer::Request &request) {
-            return request.path == "/upload"
-                ? Script::large(3 * 1024 * 1024, true)
-                : Script::answer(200,
-                    "<user><id>1</id><name>n</name><screen_name>s</screen_name>"
-                    "<profile_image_url>p</profile_image_url></user>");
+        const Script fault = uploadFault == 1
+            ? Script::large(3 * 1024 * 1024, true)
+            : Script::drip(
+                Script::answer(200, "http://127.0.0.1/v/" + QByteArray(200, 'a')).raw, 40);
+        api.setResponder([fault](const LoopbackServer::Request &request) {
+            return request.path == "/upload" ? fault
+                                             : Script::answer(200,
+                                                 "<user><id>1</id><name>n</name><screen_name>s"
+                                                 "</screen_name><profile_image_url>p"
+                                                 "</profile_image_url></user>");
         });
         QVERIFY(api.listen({ Script::answer(404, QByteArray()) }));
         IsolatedSettings::set(TwitterSettings::apiUrlKey, api.url().toString());
+        IsolatedSettings::set(TwitterSettings::timeoutKey, 300);
     }
     QString printed;
     QTextStream out(&printed);

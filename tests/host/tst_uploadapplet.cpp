@@ -6,7 +6,6 @@
 #include "videouploadapplet.h"
 
 #include "catalog/contentinfo.h"
-#include "common/loopbackserver.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -94,23 +93,13 @@ void TestUploadApplet::failure_data()
     QTest::addColumn<bool>("signedIn");
     QTest::addColumn<QString>("data");
     QTest::addColumn<bool>("serviceStopped");
-    // What a scripted server drips in the service's place, if one does.
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("reason"); // part of the failure's text
     const QString clip = QStringLiteral("CLIP");
-    QTest::newRow("nobody signed in") << false << clip << false << QByteArray() << QString();
-    QTest::newRow("message names no file")
-        << true << message({}) << false << QByteArray() << QString();
-    QTest::newRow("not a message")
-        << true << QStringLiteral("<ContentInfo") << false << QByteArray() << QString();
+    QTest::newRow("nobody signed in") << false << clip << false;
+    QTest::newRow("message names no file") << true << message({}) << false;
+    QTest::newRow("not a message") << true << QStringLiteral("<ContentInfo") << false;
     QTest::newRow("file missing") << true << message({ QStringLiteral("/nonexistent/clip.mp4") })
-                                  << false << QByteArray() << QString();
-    QTest::newRow("service gone") << true << clip << true << QByteArray() << QString();
-    // Never idle for as long as the timeout, yet not waited for without end.
-    QTest::newRow("dripping answer")
-        << true << clip << false
-        << LoopbackServer::Script::answer(200, "http://127.0.0.1/v/" + QByteArray(200, 'a')).raw
-        << QStringLiteral("timed out after");
+                                  << false;
+    QTest::newRow("service gone") << true << clip << true;
 }
 
 void TestUploadApplet::failure()
@@ -118,8 +107,6 @@ void TestUploadApplet::failure()
     QFETCH(bool, signedIn);
     QFETCH(QString, data);
     QFETCH(bool, serviceStopped);
-    QFETCH(QByteArray, answer);
-    QFETCH(QString, reason);
     const QString clip = m_fixture.clip(0);
     if (data == QLatin1String("CLIP"))
         data = message({ clip });
@@ -127,12 +114,6 @@ void TestUploadApplet::failure()
         QVERIFY(HostFixture::storeAccessToken(HostFixture::userName, HostFixture::password));
     if (serviceStopped)
         m_fixture.service()->stop();
-    LoopbackServer server;
-    if (!answer.isEmpty()) {
-        QVERIFY(server.listen({ LoopbackServer::Script::drip(answer, 40) }));
-        IsolatedSettings::set(TwitterSettings::apiUrlKey, server.url().toString());
-        IsolatedSettings::set(TwitterSettings::timeoutKey, 300);
-    }
 
     VideoUploadApplet applet;
     QSignalSpy status(&applet, &VideoUploadApplet::uploadStatus);
@@ -142,8 +123,7 @@ void TestUploadApplet::failure()
     QVERIFY(closed.wait(20000));
 
     QCOMPARE(failed.size(), 1);
-    const QString failure = failed.first().at(0).toString();
-    QVERIFY2(!failure.isEmpty() && failure.contains(reason), qPrintable(failure));
+    QVERIFY(!failed.first().at(0).toString().isEmpty());
     QVERIFY(!status.isEmpty());
     QCOMPARE(status.last().at(1).toBool(), false);
     // Closed without a result: the plug-in abandons the hand-over.

@@ -187,15 +187,16 @@ void TestShortUrl::oneRequestPerLink()
     QCOMPARE(server.requests().size(), 1);
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(results.at(i),
-            QVariantList({ true, i == 0 ? first : second, link, shortUrl,
-                QVariant::fromValue(0ul) }));
+            QVariantList(
+                { true, i == 0 ? first : second, link, shortUrl, QVariant::fromValue(0ul) }));
     }
 
     // Later the cache answers at once, with nothing sent.
     results.clear();
     QVERIFY(client.getShortUrl(first, uploadAppId, 0));
     QCOMPARE(results.size(), 1);
-    QCOMPARE(results.at(0), QVariantList({ true, first, link, shortUrl, QVariant::fromValue(0ul) }));
+    QCOMPARE(
+        results.at(0), QVariantList({ true, first, link, shortUrl, QVariant::fromValue(0ul) }));
     QTest::qWait(100);
     QCOMPARE(results.size(), 1);
     QCOMPARE(server.connectionCount(), 1);

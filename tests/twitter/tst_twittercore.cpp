@@ -303,9 +303,8 @@ void TestTwitterCore::errorTextsAreFresh_data()
     QTest::newRow("well-formed html")
         << Script::answer(503, "<html lang=\"en\"><body>down</body></html>")
         << QStringLiteral("The service answered HTTP 503 Status 503");
-    QTest::newRow("empty token reply")
-        << Script::answer(200, QByteArray())
-        << QStringLiteral("The sign-in reply of the server could not be read.");
+    QTest::newRow("empty token reply") << Script::answer(
+        200, QByteArray()) << QStringLiteral("The sign-in reply of the server could not be read.");
 }
 
 void TestTwitterCore::errorTextsAreFresh()
@@ -441,8 +440,8 @@ void TestTwitterCore::tweetOutcome_data()
         << Script::answer(200, deep) << false << unreadable << QString() << QString()
         << QStringList { notXml + QString::fromLatin1(deep) };
     QTest::newRow("duplicate") << Script::answer(403, xmlError("Status is a duplicate.")) << false
-                               << QStringLiteral("Status is a duplicate.") << QString()
-                               << QString() << QStringList {};
+                               << QStringLiteral("Status is a duplicate.") << QString() << QString()
+                               << QStringList {};
     QTest::newRow("no answer") << Script::closeAtOnce() << false << QString() << QString()
                                << QString() << QStringList {};
 }
