@@ -30,6 +30,10 @@ ComposePage::ComposePage(QWidget *parent)
     m_link->setObjectName(QStringLiteral("shortLink"));
     body()->addWidget(m_link);
     connect(m_text, &QPlainTextEdit::textChanged, this, &ComposePage::updateCounter);
+    connect(this, &WizardPage::nextClicked, this, [this] {
+        m_sending = true;
+        Q_EMIT buttonsChanged();
+    });
     updateCounter();
 }
 
@@ -60,7 +64,8 @@ QString ComposePage::text() const
 bool ComposePage::canGoNext() const
 {
     const QString current = text();
-    return !current.trimmed().isEmpty() && tweetLength(current) <= maxLength && fitsRecord(current);
+    return !m_sending && !current.trimmed().isEmpty() && tweetLength(current) <= maxLength
+        && fitsRecord(current);
 }
 
 QString ComposePage::nextText() const
@@ -70,6 +75,8 @@ QString ComposePage::nextText() const
 
 void ComposePage::pageShown()
 {
+    m_sending = false;
+    Q_EMIT buttonsChanged();
     // Without a link yet, ask for one; the plug-in ignores the request while
     // it is still waiting for the upload, whose end brings the link anyway.
     if (m_shortLink.isEmpty())
@@ -78,6 +85,7 @@ void ComposePage::pageShown()
 
 void ComposePage::clearPage()
 {
+    m_sending = false;
     m_shortLink.clear();
     m_link->setText(tr("Waiting for the short link..."));
 }

@@ -37,6 +37,9 @@ Q_SIGNALS:
 private:
     void updateCounter();
 
+    // The tweet is on its way: Next stays off until the page is shown again
+    // (the result or the error page comes in between).
+    bool m_sending = false;
     QPlainTextEdit *m_text = nullptr;
     QLabel *m_counter = nullptr;
     QLabel *m_link = nullptr;

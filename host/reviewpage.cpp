@@ -2,6 +2,8 @@
 
 #include "hostappids.h"
 
+#include "catalog/contentinfo.h"
+
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -51,7 +53,7 @@ void ReviewPage::onSendInfo(const QString &text, const QImage &image, unsigned l
 {
     if (flags == InfoKind::reportNow) {
         if (!m_paths.isEmpty())
-            Q_EMIT reportInfo(m_paths.join(u','), InfoKind::paths);
+            Q_EMIT reportInfo(pathListText(m_paths), InfoKind::paths);
         return;
     }
     if (!(flags & InfoKind::paths))

@@ -4,18 +4,16 @@
 
 #include "badges/badger.h"
 #include "catalog/contentinfo.h"
+#include "twitter/httptransport.h"
 #include "twitter/signature.h"
+#include "twitter/signedrequest.h"
 #include "twitter/twittersettings.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMimeDatabase>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QSslCertificate>
-#include <QSslConfiguration>
 #include <QTimer>
 
 Q_DECLARE_LOGGING_CATEGORY(lcHost)
@@ -26,30 +24,11 @@ const QString uploadPath = QStringLiteral("/upload");
 constexpr qint64 maxAnswerSize = 4096;
 // Progress reports to the plug-in, at most one per step of this many percent.
 constexpr int reportStepPercent = 10;
-
-QNetworkRequest uploadRequest(const QUrl &url, const QString &fileName)
-{
-    QNetworkRequest request(url);
-    request.setTransferTimeout(TwitterSettings::timeoutMs());
-    // A signed request must not be carried to whatever host a redirect names.
-    request.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-        QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8());
-    request.setRawHeader("X-File-Name", QUrl::toPercentEncoding(fileName));
-    const QString caFile = TwitterSettings::caCertificatesFile();
-    if (!caFile.isEmpty()) {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.addCaCertificates(QSslCertificate::fromPath(caFile));
-        request.setSslConfiguration(tls);
-    }
-    return request;
-}
 } // namespace
 
 VideoUploadApplet::VideoUploadApplet(QObject *parent)
     : QObject(parent)
-    , m_manager(new QNetworkAccessManager(this))
+    , m_transport(new HttpTransport(this))
 { }
 
 VideoUploadApplet::~VideoUploadApplet()
@@ -79,26 +58,28 @@ void VideoUploadApplet::start(const QString &data)
         return;
     }
     Signature signer;
-    signer.loadCredentials();
-    if (!signer.tokenValidate()) {
+    if (!startTokenSignature(signer)) {
+        delete file;
         QTimer::singleShot(
             0, this, [this] { fail(tr("Nobody is signed in to upload the video.")); });
         return;
     }
     const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), uploadPath);
-    signer.newNonce();
-    signer.newTimestamp();
-    signer.clearParams();
-    signer.setupOAuthParams();
     signer.http_method = QStringLiteral("POST");
     signer.urlString = url.toString(QUrl::FullyEncoded);
     if (!signer.createSignature(0)) {
+        delete file;
         QTimer::singleShot(0, this, [this] { fail(tr("The upload request cannot be signed.")); });
         return;
     }
-    QNetworkRequest request = uploadRequest(url, QFileInfo(m_path).fileName());
-    request.setRawHeader("Authorization", signer.authorizationHeader.toLatin1());
-    m_reply = m_manager->post(request, file);
+    const QString fileName = QFileInfo(m_path).fileName();
+    HttpTransport::Request request;
+    request.url = url;
+    request.contentType
+        = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name().toUtf8();
+    request.bodyDevice = file;
+    request.headers.append({ QByteArrayLiteral("X-File-Name"), QUrl::toPercentEncoding(fileName) });
+    m_reply = sendSigned(*m_transport, signer, request);
     file->setParent(m_reply);
     connect(m_reply, &QNetworkReply::uploadProgress, this, &VideoUploadApplet::onUploadProgress);
     connect(m_reply, &QNetworkReply::finished, this, &VideoUploadApplet::onReplyFinished,
@@ -129,12 +110,12 @@ void VideoUploadApplet::onReplyFinished()
     if (!reply || m_over)
         return;
     reply->deleteLater();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray answer = reply->read(maxAnswerSize + 1);
-    if (reply->error() != QNetworkReply::NoError && status == 0) {
-        fail(tr("The upload did not get through: %1").arg(reply->errorString()));
+    const int status = HttpTransport::answeredStatus(reply);
+    if (status == 0) {
+        fail(tr("The upload did not get through: %1").arg(HttpTransport::failureReason(reply)));
         return;
     }
+    const QByteArray answer = HttpTransport::body(reply);
     if (status != 200) {
         fail(tr("The service refused the upload (HTTP %1).").arg(status));
         return;

@@ -5,14 +5,15 @@
 #include <QPointer>
 #include <QString>
 
-class QNetworkAccessManager;
+class HttpTransport;
 class QNetworkReply;
 
 // The video upload applet, built into the host: takes a content info
 // message, uploads its video to the service's "/upload" signed with the
-// stored access token, records the returned link in the video's badge under
-// its own app id, and reports as the plug-in expects (0x1 under way, 0x2
-// finished, false on failure), then closes.
+// stored access token (through the plug-in's request helper, so with its
+// limits), records the returned link in the video's badge under its own app
+// id, and reports as the plug-in expects (0x1 under way, 0x2 finished, false
+// on failure), then closes.
 class VideoUploadApplet : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,7 @@ private:
     void onUploadProgress(qint64 sent, qint64 total);
     void onReplyFinished();
 
-    QNetworkAccessManager *m_manager = nullptr;
+    HttpTransport *m_transport = nullptr;
     QPointer<QNetworkReply> m_reply;
     QString m_path;
     int m_reportedStep = -1;

@@ -1,10 +1,13 @@
 #include "catalog/contentinfo.h"
 
+#include "platform/fileuri.h"
 #include "platform/xmlguard.h"
 
 #include "catalog/contenttype.h"
 
 #include <QDomDocument>
+#include <QFile>
+#include <QRegularExpression>
 
 ContentInfo::ContentInfo(const QStringList &paths, quint32 tabType, quint32 button, qint32 x,
     qint32 y, qint32 photoCount, qint32 videoCount)
@@ -130,4 +133,37 @@ bool xmlToContentInfo(const QString &xml, ContentInfo &info)
     info.y = mouse.attribute(QStringLiteral("y")).toInt();
     info.applicationId = child(QStringLiteral("application")).attribute(QStringLiteral("id"));
     return true;
+}
+
+namespace {
+const QLatin1String uriScheme("file://");
+const QLatin1String uriSeparator("\r\n");
+} // namespace
+
+QString pathListText(const QStringList &paths)
+{
+    QStringList uris;
+    for (const QString &path : paths)
+        uris.append(QString::fromLatin1(fileUri(path)));
+    return uris.join(uriSeparator);
+}
+
+QStringList pathListFromText(const QString &text)
+{
+    if (text.isEmpty())
+        return QStringList();
+    // Paths are absolute, so no path of the older form starts like a URI.
+    if (!text.startsWith(uriScheme))
+        return text.split(QLatin1Char(','));
+    QStringList paths;
+    // A URI escapes line breaks, so every one ends an entry.
+    const QStringList lines
+        = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        if (line.startsWith(uriScheme)) {
+            paths.append(QFile::decodeName(
+                QByteArray::fromPercentEncoding(line.mid(uriScheme.size()).toUtf8())));
+        }
+    }
+    return paths;
 }

@@ -32,4 +32,10 @@ public:
 bool contentInfoToXml(ContentInfo &info);
 bool xmlToContentInfo(const QString &xml, ContentInfo &info);
 
+// Paths as one text that keeps every file name whole, commas and line breaks
+// included: a "file://" URI per line (text/uri-list). A text of the older
+// form, paths joined by ",", reads as before.
+QString pathListText(const QStringList &paths);
+QStringList pathListFromText(const QString &text);
+
 #endif

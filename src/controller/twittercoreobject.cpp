@@ -258,6 +258,7 @@ void TwitterCoreObject::resetVerifyFlags()
 void TwitterCoreObject::onCancel(bool checked)
 {
     Q_UNUSED(checked)
+    abandonShare();
     Q_EMIT showWelcome(8);
     Q_EMIT clearWizardPages(0);
 }
@@ -275,19 +276,33 @@ void TwitterCoreObject::onThreadCancelled(long id, unsigned long flags)
     Q_UNUSED(flags)
 }
 
+void TwitterCoreObject::abandonShare()
+{
+    ++m_share;
+    m_pendingReportMask = 0;
+    m_reportMask = 0;
+    m_shortUrlRequestPending = false;
+    m_tweetDeferred = false;
+    m_signingIn = false;
+    m_checkingStoredSignIn = false;
+    for (AwaitedResults *results : { &m_signIns, &m_checks, &m_shortLinks, &m_tweets })
+        results->abandon();
+}
+
+void TwitterCoreObject::showFailure(unsigned long error, const QString &message)
+{
+    m_userErrorMsg = message;
+    Q_EMIT showError(error);
+}
+
 void TwitterCoreObject::clear()
 {
     SNAppCoreObject::clear();
-    m_signingIn = false;
-    m_checkingStoredSignIn = false;
+    abandonShare();
     m_signedIn = false;
     resetVerifyFlags();
     m_mustUploadFirst = false;
     m_waitingForUpload = false;
-    m_tweetDeferred = false;
-    m_shortUrlRequestPending = false;
-    m_pendingReportMask = 0;
-    m_reportMask = 0;
     m_errorLog.clear();
     m_userErrorMsg.clear();
     m_tweetInfo.clear();

@@ -179,11 +179,34 @@ private:
     void armPendingStep(unsigned long mask, bool textPages, bool imagePages);
     void runPendingStep();
     void runTweetStep();
-    void signInFailed(unsigned long error, const QString &message);
+    void requestShortLink(const QString &path);
+    // Forgets the steps of the share under way: nothing armed, and results
+    // of requests already out are dropped when they arrive.
+    void abandonShare();
+    void showFailure(unsigned long error, const QString &message);
     // The outcome of a user check; failure is the text to show, null for
     // the client's own.
     void confirmationFinished(bool status, const QString &failure);
     QStringList selectionPaths() const;
+
+    // Results of one kind of client request still to come; those of requests
+    // sent before the share was abandoned are dropped when they arrive.
+    struct AwaitedResults
+    {
+        int sent = 0;
+        int stale = 0;
+        int live() const { return sent - stale; }
+        void abandon() { stale = sent; }
+        // False for a result to drop.
+        bool arrive()
+        {
+            sent = qMax(sent - 1, 0);
+            if (stale == 0)
+                return true;
+            --stale;
+            return false;
+        }
+    };
 
     Twitter_core *m_client = nullptr;
     QObject *m_wizardHost = nullptr;
@@ -209,6 +232,12 @@ private:
     bool m_waitingForUpload = false;
     bool m_tweetDeferred = false;
     bool m_uploadDone = false;
+    AwaitedResults m_signIns;
+    AwaitedResults m_checks;
+    AwaitedResults m_shortLinks;
+    AwaitedResults m_tweets;
+    // Bumped when a share is abandoned: work queued before then is dropped.
+    quint32 m_share = 0;
     QTimer *m_closeDownTimer = nullptr;
     int m_closeDownDelayMs = closeDownDelayMs;
 };

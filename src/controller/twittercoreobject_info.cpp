@@ -1,6 +1,7 @@
 // The info exchange between the controller and its wizard pages.
 #include "controller/twittercoreobject.h"
 
+#include "catalog/contentinfo.h"
 #include "twitter/twitter_core.h"
 
 bool TwitterCoreObject::registerForInfoRequest(QObject *page, unsigned long flags)
@@ -65,7 +66,7 @@ void TwitterCoreObject::onReportInfo(const QString &text, unsigned long flags)
     if ((flags & InfoTweet) && !text.isEmpty())
         m_tweetInfo.record.fromString(text);
     if ((flags & InfoPaths) && !text.isEmpty())
-        m_reportedPaths = text.split(QLatin1Char(','));
+        m_reportedPaths = pathListFromText(text);
     if (flags & InfoSignIn) {
         m_signInRecord.fromString(text);
         m_client->setSaveState(m_signInRecord.value(QStringLiteral("remember")).toInt() != 0);

@@ -115,7 +115,7 @@ void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const 
     } else if (flags & 0x2) {
         m_waitingForUpload = false;
         m_uploadDone = true;
-        m_client->getShortUrl(path, videoUploadAppId, 0);
+        requestShortLink(path);
         Q_EMIT appRequest(videoUploadAppId, 4);
         Q_EMIT youTubeStatus(0);
         if (!m_tweetDeferred)
@@ -136,20 +136,30 @@ void TwitterCoreObject::onUploadStatusError(const QString &appid, bool status, c
 void TwitterCoreObject::processPendingShortUrlRequest()
 {
     if (m_reportedPaths.size() == 1)
-        m_client->getShortUrl(m_reportedPaths.first(), videoUploadAppId, 0);
+        requestShortLink(m_reportedPaths.first());
+}
+
+void TwitterCoreObject::requestShortLink(const QString &path)
+{
+    // Every call ends in exactly one result, a refusal included.
+    m_shortLinks.sent++;
+    m_client->getShortUrl(path, videoUploadAppId, 0);
 }
 
 void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
     const QString &origUrl, const QString &shortUrl, unsigned long flags)
 {
-    Q_UNUSED(path)
+    if (!m_shortLinks.arrive())
+        return;
     if (status && !shortUrl.isEmpty()) {
         m_shortUrl = shortUrl;
     } else if (!(flags & 0x8)) {
-        if (origUrl.isEmpty())
-            Q_EMIT showError(32);
-        else
+        if (!origUrl.isEmpty())
             m_shortUrl = origUrl;
+        else if (flags & 0x10)
+            showFailure(32, tr("The link recorded for %1 is empty.").arg(path));
+        else
+            showFailure(32, tr("The record of %1 could not be read.").arg(path));
     }
     onRequestSendInfo(InfoShortUrl);
 }
@@ -193,6 +203,9 @@ void TwitterCoreObject::onWizardUploadBtn(bool checked)
 void TwitterCoreObject::sendTweet(unsigned long flags)
 {
     Q_UNUSED(flags)
+    // One tweet per share on its way: more presses wait for its result.
+    if (m_tweetDeferred || m_pendingReportMask == m_tweetReportMask || m_tweets.live() > 0)
+        return;
     if (m_waitingForUpload) {
         m_closeDownState = CloseLater;
         Q_EMIT startMinimize(true);
@@ -206,13 +219,17 @@ void TwitterCoreObject::runTweetStep()
 {
     m_uploads.clear();
     const QString text = m_tweetInfo.record.value(QStringLiteral("description"));
-    if (m_client->doTweet(text, 0))
+    if (!text.isEmpty() && m_client->doTweet(text, 0)) {
+        m_tweets.sent++;
         return;
+    }
     // No result signal follows a request that never went out.
-    const QString message = tr("The tweet could not be sent: there is no usable sign-in.");
-    QTimer::singleShot(0, this, [this, message] {
-        m_userErrorMsg = message;
-        Q_EMIT showError(2048);
+    const QString message = text.isEmpty()
+        ? tr("The tweet could not be sent: its text is empty.")
+        : tr("The tweet could not be sent: there is no usable sign-in.");
+    QTimer::singleShot(0, this, [this, message, share = m_share] {
+        if (share == m_share)
+            showFailure(2048, message);
     });
 }
 
@@ -221,9 +238,10 @@ void TwitterCoreObject::onTweetResult(
 {
     Q_UNUSED(id)
     Q_UNUSED(uid)
+    if (!m_tweets.arrive())
+        return;
     if (!status) {
-        m_userErrorMsg = text;
-        Q_EMIT showError(2048);
+        showFailure(2048, text);
         return;
     }
     const QStringList paths = m_reportedPaths.isEmpty() ? selectionPaths() : m_reportedPaths;
@@ -251,12 +269,14 @@ void TwitterCoreObject::onUploadComplete(long id, unsigned long flags)
     Q_UNUSED(id)
     Q_UNUSED(flags)
     Q_EMIT uploadComplete(0);
-    bool allDone = true;
-    for (const UploadStatus &upload : std::as_const(m_uploads))
-        allDone = allDone && upload.status;
-    if (allDone)
+    QStringList failures;
+    for (auto it = m_uploads.cbegin(); it != m_uploads.cend(); ++it) {
+        if (!it->status)
+            failures.append(tr("%1: %2").arg(it.key(), it->statusMessage));
+    }
+    if (failures.isEmpty())
         Q_EMIT showWelcome(24);
     else
-        Q_EMIT showError(2048);
+        showFailure(2048, failures.join(u'\n'));
     Q_EMIT clearWizardPages(0);
 }

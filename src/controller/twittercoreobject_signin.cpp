@@ -37,42 +37,50 @@ void TwitterCoreObject::onLoginNext(bool checked)
 
 void TwitterCoreObject::clientLogin()
 {
-    if (m_client->logIn(m_signInRecord.value(authorKey), m_signInRecord.value(passwordKey), 0))
+    if (m_client->logIn(m_signInRecord.value(authorKey), m_signInRecord.value(passwordKey), 0)) {
+        m_signIns.sent++;
         return;
+    }
     // No result signal follows a request that never went out.
     const QString message = tr("The sign-in request could not be prepared.");
-    QTimer::singleShot(0, this, [this, message] { signInFailed(2, message); });
+    QTimer::singleShot(0, this, [this, message, share = m_share] {
+        if (share == m_share)
+            showFailure(2, message);
+    });
 }
 
 void TwitterCoreObject::onLoginComplete(bool status, unsigned long flags)
 {
+    // A sign-in of a cancelled share, or overtaken by a sign-out.
+    if (!m_signIns.arrive())
+        return;
     if (status) {
         saveSettings();
         m_signingIn = true;
         getLoggedInUser();
         return;
     }
-    signInFailed((flags & 0x2) ? 1024 : 2, m_client->getErrorText());
-}
-
-void TwitterCoreObject::signInFailed(unsigned long error, const QString &message)
-{
-    m_userErrorMsg = message;
-    Q_EMIT showError(error);
+    showFailure((flags & 0x2) ? 1024 : 2, m_client->getErrorText());
 }
 
 void TwitterCoreObject::getLoggedInUser()
 {
-    if (m_client->isLoggedIn(0))
+    if (m_client->isLoggedIn(0)) {
+        m_checks.sent++;
         return;
+    }
     const QString message = tr("The stored Twitter sign-in is incomplete; please sign in again.");
-    QTimer::singleShot(0, this, [this, message] { confirmationFinished(false, message); });
+    QTimer::singleShot(0, this, [this, message, share = m_share] {
+        if (share == m_share)
+            confirmationFinished(false, message);
+    });
 }
 
 void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long flags)
 {
     Q_UNUSED(flags)
-    confirmationFinished(status, QString());
+    if (m_checks.arrive())
+        confirmationFinished(status, QString());
 }
 
 void TwitterCoreObject::confirmationFinished(bool status, const QString &failure)
@@ -95,10 +103,9 @@ void TwitterCoreObject::confirmationFinished(bool status, const QString &failure
     }
     if (!m_signingIn && !m_checkingStoredSignIn)
         return;
-    m_userErrorMsg = failure.isNull() ? m_client->getErrorText() : failure;
     m_signingIn = false;
     m_checkingStoredSignIn = false;
-    Q_EMIT showError(8);
+    showFailure(8, failure.isNull() ? m_client->getErrorText() : failure);
 }
 
 void TwitterCoreObject::onLogout(bool checked)
@@ -124,7 +131,7 @@ void TwitterCoreObject::onCreateAccount()
     const QUrl url
         = TwitterSettings::endpoint(TwitterSettings::webUrl(), QStringLiteral("/signup"));
     if (!openWithShell(url.toString(QUrl::FullyEncoded), 0, QString()))
-        Q_EMIT showError(4);
+        showFailure(4, tr("No web browser could open %1.").arg(url.toDisplayString()));
 }
 
 void TwitterCoreObject::Append(const QString &text)

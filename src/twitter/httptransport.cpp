@@ -4,6 +4,7 @@
 #include "zpvlogging.h"
 
 #include <QElapsedTimer>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -69,7 +70,7 @@ public:
 class ReplyWatch : public QObject
 {
 public:
-    ReplyWatch(QNetworkReply *reply, int timeoutMs)
+    ReplyWatch(QNetworkReply *reply, int timeoutMs, qint64 bodySize)
         : QObject(reply)
         , m_reply(reply)
         , m_timeoutMs(timeoutMs)
@@ -79,8 +80,9 @@ public:
         connect(&m_deadline, &QTimer::timeout, this,
             [this] { fail(QStringLiteral("timed out after %1 ms").arg(m_deadline.interval())); });
         // Settings may hold any positive int; the timer takes an int too.
-        m_deadline.start(
-            int(qMin<qint64>(qint64(deadlineFactor) * timeoutMs, std::numeric_limits<int>::max())));
+        const qint64 deadline = qint64(deadlineFactor) * timeoutMs
+            + qMax<qint64>(bodySize, 0) * 1000 / HttpTransport::minUploadBytesPerSecond;
+        m_deadline.start(int(qMin<qint64>(deadline, std::numeric_limits<int>::max())));
         connect(reply, &QNetworkReply::metaDataChanged, this, &ReplyWatch::onMetaData);
         connect(reply, &QNetworkReply::downloadProgress, this, &ReplyWatch::onDownload);
         connect(reply, &QNetworkReply::uploadProgress, this, [this](qint64 sent) {
@@ -197,16 +199,23 @@ HttpTransport::~HttpTransport()
 QNetworkReply *HttpTransport::get(
     const QUrl &url, const QByteArray &contentType, const QByteArray &authorization)
 {
-    return send(QByteArrayLiteral("GET"), url, contentType, QByteArray(), authorization);
+    Request request;
+    request.url = url;
+    request.contentType = contentType;
+    request.authorization = authorization;
+    return send(request);
 }
 
 QNetworkReply *HttpTransport::post(const QUrl &url, const QByteArray &contentType,
     const QByteArray &body, const QByteArray &authorization)
 {
-    return send(QByteArrayLiteral("POST"), url,
-        contentType.isEmpty() ? QByteArrayLiteral("application/x-www-form-urlencoded")
-                              : contentType,
-        body, authorization);
+    Request request;
+    request.verb = QByteArrayLiteral("POST");
+    request.url = url;
+    request.contentType = contentType;
+    request.body = body;
+    request.authorization = authorization;
+    return send(request);
 }
 
 void HttpTransport::setManagerPerRequest(bool perRequest)
@@ -219,16 +228,20 @@ int HttpTransport::timeoutMs() const
     return d->timeoutMs;
 }
 
-QNetworkReply *HttpTransport::send(const QByteArray &verb, const QUrl &url,
-    const QByteArray &contentType, const QByteArray &body, const QByteArray &authorization)
+QNetworkReply *HttpTransport::send(const Request &r)
 {
-    QNetworkRequest request(url);
+    QNetworkRequest request(r.url);
     request.setTransferTimeout(d->timeoutMs);
+    QByteArray contentType = r.contentType;
+    if (contentType.isEmpty() && r.verb == "POST")
+        contentType = QByteArrayLiteral("application/x-www-form-urlencoded");
     if (!contentType.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
-    const bool isSigned = !authorization.isEmpty();
+    for (const auto &header : r.headers)
+        request.setRawHeader(header.first, header.second);
+    const bool isSigned = !r.authorization.isEmpty();
     if (isSigned)
-        request.setRawHeader(QByteArrayLiteral("Authorization"), authorization);
+        request.setRawHeader(QByteArrayLiteral("Authorization"), r.authorization);
     // A followed redirect would hand the Authorization header to another host.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
         isSigned ? QNetworkRequest::ManualRedirectPolicy
@@ -244,10 +257,17 @@ QNetworkReply *HttpTransport::send(const QByteArray &verb, const QUrl &url,
             d->shared = d->newManager(this);
         manager = d->shared;
     }
-    QNetworkReply *reply = verb == "POST" ? manager->post(request, body) : manager->get(request);
+    QNetworkReply *reply = nullptr;
+    const qint64 bodySize = r.bodyDevice ? r.bodyDevice->size() : r.body.size();
+    if (r.verb == "GET")
+        reply = manager->get(request);
+    else if (r.bodyDevice)
+        reply = manager->post(request, r.bodyDevice);
+    else
+        reply = manager->post(request, r.body);
     if (d->perRequest)
         connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
-    new ReplyWatch(reply, d->timeoutMs);
+    new ReplyWatch(reply, d->timeoutMs, bodySize);
     return reply;
 }
 

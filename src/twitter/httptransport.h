@@ -2,16 +2,20 @@
 #define HTTPTRANSPORT_H
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QUrl>
 
+class QIODevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // The one way the plug-in talks HTTP. Every request gets
 //  - an idle transfer timeout ("timeout_ms") and an overall deadline of three
-//    times that, so a silent or dripping server cannot hold a request forever;
+//    times that (plus the time the body takes at a slow uplink's rate), so a
+//    silent or dripping server cannot hold a request forever;
 //  - a cap on the reply body, enforced while it arrives;
 //  - TLS verification always on, with the optional extra CA certificates of
 //    "ca_certificates" trusted besides the system's;
@@ -22,18 +26,37 @@ class QNetworkReply;
 //    where it pointed). Unsigned requests follow redirects that stay as safe.
 // Requests share one QNetworkAccessManager (connection and TLS session reuse)
 // unless told otherwise. The caller connects the reply's finished() signal
-// itself and hands the reply to deleteLater() after handling it.
+// (and uploadProgress() if it wants it) itself and hands the reply to
+// deleteLater() after handling it.
 class HttpTransport : public QObject
 {
     Q_OBJECT
 public:
     static constexpr qint64 maxReplySize = 1024 * 1024;
+    // A body gets this long to go out on top of the deadline: a slow uplink
+    // still makes it, a server that reads a byte now and then does not.
+    static constexpr qint64 minUploadBytesPerSecond = 16 * 1024;
+
+    struct Request
+    {
+        QByteArray verb = QByteArrayLiteral("GET"); // or "POST"
+        QUrl url;
+        QByteArray contentType;
+        QByteArray body;
+        // Sent instead of body, read as the request goes out (a file is never
+        // held in memory whole). It must stay open until the reply has
+        // finished: make it the reply's child.
+        QIODevice *bodyDevice = nullptr;
+        // Non-empty: the Authorization header, and the request is a signed one.
+        QByteArray authorization;
+        QList<QPair<QByteArray, QByteArray>> headers;
+    };
 
     explicit HttpTransport(QObject *parent = nullptr);
     ~HttpTransport() override;
 
-    // GET or POST; a non-empty authorization becomes the Authorization header
-    // and makes the request a signed one. POST always carries the content type.
+    QNetworkReply *send(const Request &request);
+    // Shorthands of send(). POST always carries the content type.
     QNetworkReply *get(const QUrl &url, const QByteArray &contentType,
         const QByteArray &authorization = QByteArray());
     QNetworkReply *post(const QUrl &url, const QByteArray &contentType, const QByteArray &body,
@@ -56,9 +79,6 @@ public:
     static QByteArray body(QNetworkReply *reply);
 
 private:
-    QNetworkReply *send(const QByteArray &verb, const QUrl &url, const QByteArray &contentType,
-        const QByteArray &body, const QByteArray &authorization);
-
     class Private;
     Private *d;
 };

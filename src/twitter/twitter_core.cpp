@@ -4,6 +4,7 @@
 #include "platform/xmlguard.h"
 #include "twitter/httptransport.h"
 #include "twitter/selftestvectors.h"
+#include "twitter/signedrequest.h"
 #include "twitter/tweet.h"
 #include "twitter/twittersettings.h"
 #include "twitter/urlshortener.h"
@@ -11,6 +12,7 @@
 
 #include <QDomDocument>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QSettings>
 #include <QUrlQuery>
 
@@ -21,8 +23,8 @@ const QString userCheckPath = QStringLiteral("/1/users/show.xml");
 const QString statusUpdatePath = QStringLiteral("/1/statuses/update.xml");
 const QString statusFetchPath = QStringLiteral("/1/statuses/show/%1.xml");
 
-const QByteArray formContentType = QByteArrayLiteral("application/x-www-form-urlencoded");
-const QByteArray getContentType = QByteArrayLiteral("text");
+// Set on a sign-in reply: the client's sign-out count when it was sent.
+constexpr char signOutsProperty[] = "zpvSignOuts";
 
 QString accessTokenUrl()
 {
@@ -40,6 +42,11 @@ QSettings twitterSettings()
 QString saveStateKey()
 {
     return QString::fromLatin1(TwitterSettings::group) + QStringLiteral("/save_state");
+}
+
+QString unreadableReply()
+{
+    return Twitter_core::tr("The service answered, but its reply could not be read");
 }
 
 // Header values that must never reach a log.
@@ -117,6 +124,8 @@ bool Twitter_core::logIn_old(const QString &userName, const QString &password, u
 bool Twitter_core::logOut(unsigned long flags)
 {
     Q_UNUSED(flags)
+    // Replies of requests sent before are answers for a user who has left.
+    ++signOuts;
     signature.clear();
     signature.saveCredentials();
     user.clear();
@@ -156,10 +165,10 @@ void Twitter_core::setManagerPerRequest(bool perRequest)
 QNetworkReply *Twitter_core::send(
     const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *))
 {
-    const QByteArray authorization = signer.authorizationHeader.toLatin1();
-    QNetworkReply *reply = signer.http_method == QLatin1String("GET")
-        ? transport->get(url, getContentType, authorization)
-        : transport->post(url, formContentType, signer.postBody.toLatin1(), authorization);
+    HttpTransport::Request request;
+    request.url = url;
+    QNetworkReply *reply = sendSigned(*transport, signer, request);
+    reply->setProperty(signOutsProperty, signOuts);
     // Handled in a later turn of the event loop, never inside the call that sent it.
     connect(
         reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
@@ -181,8 +190,21 @@ QByteArray Twitter_core::readBody(QNetworkReply *reply)
     return HttpTransport::body(reply);
 }
 
+bool Twitter_core::overtakenBySignOut(QNetworkReply *reply)
+{
+    if (reply->property(signOutsProperty).toUInt() == signOuts)
+        return false;
+    errorText = tr("Signed out before the service answered.");
+    return true;
+}
+
 void Twitter_core::loginFinished(QNetworkReply *reply)
 {
+    if (overtakenBySignOut(reply)) {
+        Q_EMIT loginResult(false, 0);
+        reply->deleteLater();
+        return;
+    }
     switch (takeStatus(reply)) {
     case 200: {
         const bool ok = processLoginResponse(reply);
@@ -209,6 +231,7 @@ bool Twitter_core::processLoginResponse(QNetworkReply *reply)
     const QString text = QString::fromUtf8(readBody(reply));
     if (text.isEmpty()) {
         qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+        errorText = tr("The sign-in reply of the server could not be read.");
         return false;
     }
     const bool ok = signature.consumeLoginResponse(text);
@@ -230,11 +253,20 @@ void Twitter_core::processErrorResponse(QNetworkReply *reply)
 {
     const QString text = QString::fromUtf8(readBody(reply));
     QDomDocument doc(QStringLiteral("error_msg"));
-    if (setGuardedContent(doc, text)) {
-        errorText = doc.documentElement().firstChildElement(QStringLiteral("error")).text();
-    } else if (!text.contains(QLatin1String("<html>")) && !text.contains(QLatin1String("<HTML>"))) {
-        errorText = text;
+    QString message;
+    if (setGuardedContent(doc, text))
+        message = doc.documentElement().firstChildElement(QStringLiteral("error")).text();
+    else if (!text.contains(QLatin1String("<html"), Qt::CaseInsensitive))
+        message = text;
+    // A page of a proxy or server carries no message of the service's own.
+    message = message.trimmed();
+    if (message.isEmpty()) {
+        message = tr("The service answered HTTP %1 %2")
+                      .arg(httpStatus.toInt())
+                      .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
+                      .trimmed();
     }
+    errorText = message;
 
     qCDebug(lcTwitter, "------ headers -----");
     const auto headers = reply->rawHeaderPairs();
@@ -244,23 +276,11 @@ void Twitter_core::processErrorResponse(QNetworkReply *reply)
     }
 }
 
-bool Twitter_core::startSignedRequest(Signature &signer)
-{
-    signer.loadCredentials();
-    if (!signer.tokenValidate())
-        return false;
-    signer.newNonce();
-    signer.newTimestamp();
-    signer.clearParams();
-    signer.setupOAuthParams();
-    return true;
-}
-
 bool Twitter_core::isLoggedIn(unsigned long flags)
 {
     Q_UNUSED(flags)
     Signature signer;
-    if (!startSignedRequest(signer)) {
+    if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - no credentials");
         return false;
     }
@@ -281,7 +301,9 @@ bool Twitter_core::isLoggedIn(unsigned long flags)
 
 void Twitter_core::isLoggedInFinished(QNetworkReply *reply)
 {
-    if (takeStatus(reply) != 200) {
+    if (overtakenBySignOut(reply)) {
+        Q_EMIT isLoggedInResult(false, 0);
+    } else if (takeStatus(reply) != 200) {
         if (httpStatus.toInt() != 0)
             processErrorResponse(reply);
         Q_EMIT isLoggedInResult(false, 0);
@@ -294,11 +316,13 @@ void Twitter_core::isLoggedInFinished(QNetworkReply *reply)
 bool Twitter_core::processIsLoggedInResponse(QNetworkReply *reply)
 {
     const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty()) {
+    if (text.isEmpty())
         qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+    if (text.isEmpty() || !user.fromText(text)) {
+        errorText = unreadableReply();
         return false;
     }
-    return user.fromText(text);
+    return true;
 }
 
 bool Twitter_core::doTweet(const QString &text, unsigned long flags)
@@ -325,7 +349,7 @@ bool Twitter_core::sendTweet(const QString &text, bool oldForm)
         return false;
     }
     Signature signer;
-    if (!startSignedRequest(signer)) {
+    if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::doTweet() - no credentials");
         return false;
     }
@@ -353,8 +377,10 @@ void Twitter_core::tweetFinished(QNetworkReply *reply)
         Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
     } else {
         Tweet tweet(nullptr);
-        const bool ok = processTweetResponse(reply, tweet);
-        Q_EMIT tweetResult(ok, tweet.text, tweet.id, tweet.user.id, 0);
+        if (processTweetResponse(reply, tweet))
+            Q_EMIT tweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
+        else
+            Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
     }
     reply->deleteLater();
 }
@@ -362,19 +388,23 @@ void Twitter_core::tweetFinished(QNetworkReply *reply)
 bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet)
 {
     const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty()) {
+    if (text.isEmpty())
         qCCritical(lcTwitter, "Twitter_core::processTweetResponse() - no return text");
-        return false;
-    }
-    tweet.consumeTweetResponse(text);
-    return true;
+    else
+        tweet.consumeTweetResponse(text);
+    // Posted only when the answer names the status; a partial record (say,
+    // a user without a picture) still does.
+    if (!tweet.id.isEmpty())
+        return true;
+    errorText = unreadableReply();
+    return false;
 }
 
 bool Twitter_core::getTweet(const QString &id, unsigned long flags)
 {
     Q_UNUSED(flags)
     Signature signer;
-    if (!startSignedRequest(signer)) {
+    if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::getTweet() - no credentials");
         return false;
     }
@@ -397,8 +427,10 @@ void Twitter_core::getTweetFinished(QNetworkReply *reply)
         Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
     } else {
         Tweet tweet(nullptr);
-        const bool ok = processGetTweetResponse(reply, tweet);
-        Q_EMIT getTweetResult(ok, tweet.text, tweet.id, tweet.user.id, 0);
+        if (processGetTweetResponse(reply, tweet))
+            Q_EMIT getTweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
+        else
+            Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
     }
     reply->deleteLater();
 }
@@ -406,12 +438,14 @@ void Twitter_core::getTweetFinished(QNetworkReply *reply)
 bool Twitter_core::processGetTweetResponse(QNetworkReply *reply, Tweet &tweet)
 {
     const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty()) {
+    if (text.isEmpty())
         qCCritical(lcTwitter, "Twitter_core::processGetTweetResponse() - no return text");
-        return false;
-    }
-    tweet.consumeTweetResponse(text);
-    return true;
+    else
+        tweet.consumeTweetResponse(text);
+    if (!tweet.id.isEmpty())
+        return true;
+    errorText = unreadableReply();
+    return false;
 }
 
 bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)
@@ -440,27 +474,26 @@ bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsign
         Q_EMIT getShortUrlResult(true, path, link, cached.value(), 0);
         return true;
     }
-    // Each reply names its own long link; the paths waiting on a link are
-    // answered in the order they asked.
+    // One request per link: whoever asks while it is out waits for its
+    // answer, which names its own long link.
     pendingShortPath = path;
-    pendingShortPaths[link].append(path);
-    shortener->shorten(link, 0);
+    QStringList &waiting = pendingShortPaths[link];
+    waiting.append(path);
+    if (waiting.size() == 1)
+        shortener->shorten(link, 0);
     return true;
 }
 
 void Twitter_core::onShortenResult(
     bool status, QString origUrl, QString shortUrl, unsigned long flags)
 {
-    QString path = pendingShortPath;
-    const auto waiting = pendingShortPaths.find(origUrl);
-    if (waiting != pendingShortPaths.end()) {
-        path = waiting->takeFirst();
-        if (waiting->isEmpty())
-            pendingShortPaths.erase(waiting);
-    }
+    QStringList paths = pendingShortPaths.take(origUrl);
+    if (paths.isEmpty())
+        paths.append(pendingShortPath);
     if (status && !shortUrl.isEmpty())
         shortUrlCache.insert(origUrl, shortUrl);
-    Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
+    for (const QString &path : std::as_const(paths))
+        Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
 }
 
 namespace {

@@ -69,7 +69,7 @@ protected:
     bool saveState = false;
     UrlShortener *shortener = nullptr;
     QString pendingShortPath; // path of the latest request sent to the shortener
-    // Long link -> media paths whose requests for it are in flight, oldest first.
+    // Long link -> media paths waiting for its one request in flight, oldest first.
     QHash<QString, QStringList> pendingShortPaths;
     QMap<QString, QString> shortUrlCache;
     QString errorText;
@@ -82,9 +82,8 @@ private Q_SLOTS:
     void onShortenResult(bool status, QString origUrl, QString shortUrl, unsigned long flags);
 
 private:
-    // Prepares a fresh signer for a token-signed request: false when no
-    // complete access token is stored.
-    bool startSignedRequest(Signature &signer);
+    // A reply sent before the latest sign-out: errorText says so.
+    bool overtakenBySignOut(QNetworkReply *reply);
     // The status update in its current or its old form.
     bool sendTweet(const QString &text, bool oldForm);
     QNetworkReply *send(
@@ -95,6 +94,7 @@ private:
     QByteArray readBody(QNetworkReply *reply);
 
     HttpTransport *transport = nullptr;
+    uint signOuts = 0;
 };
 
 // Factory for hosts that load the library by name.

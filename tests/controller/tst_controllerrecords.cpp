@@ -1,4 +1,5 @@
 // The text forms the controller trades with the host and the wizard pages.
+#include "catalog/contentinfo.h"
 #include "controller/keyvaluerecord.h"
 #include "controller/limitstatus.h"
 #include "controller/twinfo.h"
@@ -21,6 +22,9 @@ private Q_SLOTS:
     void readLimits_data();
     void readLimits();
     void limitsRoundTrip();
+
+    void pathList_data();
+    void pathList();
 
     void tweetInfoCopyAndClear();
 };
@@ -194,6 +198,32 @@ void TestControllerRecords::limitsRoundTrip()
     QVERIFY(read == status);
     read.statusByPath[QStringLiteral("C:/x,y;z.avi")] = LimitStatus::WrongKind;
     QVERIFY(read != status);
+}
+
+void TestControllerRecords::pathList_data()
+{
+    QTest::addColumn<QString>("text"); // null: the list form of paths
+    QTest::addColumn<QStringList>("paths");
+
+    QTest::newRow("comma, semicolon, non-ASCII")
+        << QString() << QStringList { QStringLiteral("/home/u/Smith, J; Vidéos/clip.mp4") };
+    QTest::newRow("whatever else a name may hold")
+        << QString()
+        << QStringList { QStringLiteral("/m/a%41 #?\r\n\t\x01<>\"'&|\\+/"),
+               QStringLiteral("/file:/x,y.mp4"), QStringLiteral("/m/東京 😀.mov") };
+    QTest::newRow("nothing") << QString() << QStringList {};
+    // Another host's older form still reads as before.
+    QTest::newRow("older form") << QStringLiteral("/m/a.mp4,/m/b.mp4")
+                                << QStringList { "/m/a.mp4", "/m/b.mp4" };
+    QTest::newRow("older form keeps empty parts")
+        << QStringLiteral("/m/a.mp4,,") << QStringList { "/m/a.mp4", "", "" };
+}
+
+void TestControllerRecords::pathList()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, paths);
+    QCOMPARE(pathListFromText(text.isNull() ? pathListText(paths) : text), paths);
 }
 
 void TestControllerRecords::tweetInfoCopyAndClear()

@@ -127,6 +127,8 @@ private Q_SLOTS:
     void deferredTweet();
     void tweet_data();
     void tweet();
+    void tweetOnItsWay_data();
+    void tweetOnItsWay();
     void shortLink_data();
     void shortLink();
     void hostBatchUploads_data();
@@ -326,6 +328,9 @@ void TestShareFlow::tweet_data()
     QTest::newRow("posted") << QStringLiteral("My holiday %1") << QString();
     QTest::newRow("refused by the service") << QString(281, u'x') + QStringLiteral(" %1")
                                             << QStringLiteral("Status is over 280 characters.");
+    QTest::newRow("empty text") << QString()
+                                << QStringLiteral(
+                                       "The tweet could not be sent: its text is empty.");
 }
 
 void TestShareFlow::tweet()
@@ -349,7 +354,8 @@ void TestShareFlow::tweet()
     QVERIFY(fixture.host->calls("onShowMustUpload").isEmpty());
     QCOMPARE(fixture.host->firstArguments("onDoWizardNext"), ulongs({ 0 }));
 
-    const QString text = description.arg(m_listener->texts(0x10).first());
+    const QString text
+        = description.isEmpty() ? description : description.arg(m_listener->texts(0x10).first());
     m_reporter->reports.append({ tweetRecord(text), 0x8000 });
     m_reporter->reports.append({ QStringLiteral("remember||1"), 0x1000 });
     fixture.host->reset();
@@ -374,6 +380,60 @@ void TestShareFlow::tweet()
         (QList<QVariantList> { { ownId, QVariant::fromValue(4ul) } }));
     QTest::qWait(400);
     QCOMPARE(fixture.host->calls("onAppRequest").size(), 1);
+}
+
+void TestShareFlow::tweetOnItsWay_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("updates"); // status updates the service received
+    QTest::addColumn<QVariantList>("welcome");
+
+    QTest::newRow("pressed again while posting") << QStringLiteral("press") << 1 << ulongs({ 16 });
+    QTest::newRow("cancelled before the reports")
+        << QStringLiteral("cancel at once") << 0 << ulongs({ 8 });
+    // Too late to stop the update; its answer no longer counts.
+    QTest::newRow("cancelled while posting") << QStringLiteral("cancel") << 1 << ulongs({ 8 });
+}
+
+void TestShareFlow::tweetOnItsWay()
+{
+    QFETCH(QString, action);
+    QFETCH(int, updates);
+    QFETCH(QVariantList, welcome);
+
+    // An answer that takes its time.
+    const QByteArray status = "<status><id>7</id><text>On its way</text><user><id>1</id>"
+                              "<name>n</name><screen_name>s</screen_name>"
+                              "<profile_image_url>p</profile_image_url></user></status>";
+    LoopbackServer api;
+    QVERIFY(api.listen(
+        { LoopbackServer::Script::drip(LoopbackServer::Script::answer(200, status).raw, 20, 8) }));
+    IsolatedSettings::set(TwitterSettings::apiUrlKey, api.url().toString());
+    const QString clip = newClip(QStringLiteral("clip.mp4"));
+    QVERIFY(!clip.isEmpty());
+    ControllerFixture fixture({ { clip, QImage() } });
+    addPages(fixture, clip);
+    m_reporter->reports.append({ tweetRecord(QStringLiteral("On its way")), 0x8000 });
+    m_reporter->reports.append({ QStringLiteral("remember||1"), 0x1000 });
+
+    fixture.controller->onWizardUploadBtn(true);
+    if (action == QLatin1String("cancel at once"))
+        fixture.controller->onCancel(true);
+    else
+        QTRY_COMPARE(api.requests().size(), 1);
+    if (action == QLatin1String("press"))
+        fixture.controller->onWizardUploadBtn(true);
+    else if (action == QLatin1String("cancel"))
+        fixture.controller->onCancel(true);
+    // Time for the answer to trickle in, and for anything more to show.
+    QTest::qWait(1500);
+
+    QCOMPARE(api.requests().size(), updates);
+    QCOMPARE(fixture.host->firstArguments("onShowWelcome"), welcome);
+    QVERIFY(fixture.host->calls("onShowError").isEmpty());
+    const bool posted = welcome == ulongs({ 16 });
+    QCOMPARE(
+        badgeOf(clip, ownId), posted ? QVariant(base() + QStringLiteral("/home")) : QVariant());
 }
 
 void TestShareFlow::shortLink_data()
@@ -431,6 +491,10 @@ void TestShareFlow::shortLink()
         QTest::qWait(300);
         QVERIFY(m_listener->texts(0x10).isEmpty());
         QCOMPARE(fixture.host->firstArguments("onShowError"), errors);
+        // Each failure with a text of its own.
+        if (!errors.isEmpty())
+            QVERIFY2(fixture.controller->getUserErrorMsg().contains(clip),
+                qPrintable(fixture.controller->getUserErrorMsg()));
         return;
     }
     const QString shown = expected == QLatin1String("long") ? link : shortLinkOf(link);
@@ -491,6 +555,8 @@ void TestShareFlow::hostBatchUploads()
     QCOMPARE(fixture.host->firstArguments("onUploadComplete"), ulongs({ 0 }));
     QCOMPARE(fixture.host->firstArguments("onShowWelcome"), welcome);
     QCOMPARE(fixture.host->firstArguments("onShowError"), errors);
+    QCOMPARE(fixture.controller->getUserErrorMsg().contains(QLatin1String("message")),
+        !errors.isEmpty());
     QCOMPARE(fixture.host->names().last(), QStringLiteral("onClearWizardPages"));
 }
 

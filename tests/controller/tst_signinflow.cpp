@@ -318,6 +318,7 @@ void TestSignInFlow::createAccount()
     qputenv("PATH", path);
     fixture.settle();
     QCOMPARE(fixture.host->firstArguments("onShowError"), errors);
+    QCOMPARE(fixture.controller->getUserErrorMsg().isEmpty(), errors.isEmpty());
     if (!openerPresent)
         return;
     // The opener runs detached; its log appears a little later.

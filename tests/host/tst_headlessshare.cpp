@@ -3,12 +3,15 @@
 #include "hostfixture.h"
 
 #include "badges/badger.h"
+#include "common/loopbackserver.h"
 #include "errorpage.h"
 #include "headlessshare.h"
 #include "hostappids.h"
 #include "sharesession.h"
 #include "wizardhost.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -24,8 +27,8 @@ private Q_SLOTS:
 
     void share_data();
     void share();
-    void refusedSignIn_data();
-    void refusedSignIn();
+    void failedShare_data();
+    void failedShare();
 
 private:
     HostFixture m_fixture;
@@ -67,7 +70,11 @@ void TestHeadlessShare::share()
     QFETCH(bool, alreadyUploaded);
     QFETCH(bool, tokenStored);
     QFETCH(QStringList, steps);
-    const QString clip = m_fixture.clip(0);
+    // Separators of other text forms and non-ASCII in the folder's name.
+    const QString folder = m_fixture.videoFolder() + QStringLiteral("/Smith, J; Vidéos ビデオ");
+    const QString clip = folder + QStringLiteral("/clip.mp4");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(m_fixture.clip(0), clip));
     const QString earlierLink
         = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
     if (alreadyUploaded) {
@@ -114,18 +121,55 @@ void TestHeadlessShare::share()
     QVERIFY(printed.contains(QStringLiteral("<url>") + uploaded + QStringLiteral("</url>")));
 }
 
-void TestHeadlessShare::refusedSignIn_data()
+void TestHeadlessShare::failedShare_data()
 {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password");
-    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password;
+    // Signed in, a fault server answers the upload: 1 huge, 2 dripping.
+    QTest::addColumn<int>("uploadFault");
+    QTest::addColumn<unsigned long>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("backTo");
+    QTest::newRow("wrong password") << HostFixture::userName << QStringLiteral("not the password")
+                                    << 0 << 2ul << QString() << int(WizardHost::SignIn);
+    QTest::newRow("unknown user") << QStringLiteral("nobody_here") << HostFixture::password << 0
+                                  << 2ul << QString() << int(WizardHost::SignIn);
+    // Neither read whole nor waited for without end.
+    QTest::newRow("upload answer too large")
+        << HostFixture::userName << HostFixture::password << 1 << 0ul
+        << QStringLiteral("reply larger than 1 MiB") << int(WizardHost::Review);
+    QTest::newRow("upload answer drips")
+        << HostFixture::userName << HostFixture::password << 2 << 0ul
+        << QStringLiteral("timed out after") << int(WizardHost::Review);
 }
 
-void TestHeadlessShare::refusedSignIn()
+void TestHeadlessShare::failedShare()
 {
     QFETCH(QString, user);
     QFETCH(QString, password);
+    QFETCH(int, uploadFault);
+    QFETCH(unsigned long, code);
+    QFETCH(QString, reason);
+    QFETCH(int, backTo);
+    using Script = LoopbackServer::Script;
+    LoopbackServer api;
+    if (uploadFault) {
+        QVERIFY(HostFixture::storeAccessToken(user, password));
+        const Script fault = uploadFault == 1
+            ? Script::large(3 * 1024 * 1024, true)
+            : Script::drip(
+                Script::answer(200, "http://127.0.0.1/v/" + QByteArray(200, 'a')).raw, 40);
+        api.setResponder([fault](const LoopbackServer::Request &request) {
+            return request.path == "/upload" ? fault
+                                             : Script::answer(200,
+                                                 "<user><id>1</id><name>n</name><screen_name>s"
+                                                 "</screen_name><profile_image_url>p"
+                                                 "</profile_image_url></user>");
+        });
+        QVERIFY(api.listen({ Script::answer(404, QByteArray()) }));
+        IsolatedSettings::set(TwitterSettings::apiUrlKey, api.url().toString());
+        IsolatedSettings::set(TwitterSettings::timeoutKey, 300);
+    }
     QString printed;
     QTextStream out(&printed);
     HeadlessShare::Options options;
@@ -142,15 +186,15 @@ void TestHeadlessShare::refusedSignIn()
 
     WizardHost *wizard = share.session()->wizard();
     QCOMPARE(wizard->currentPage(), WizardHost::Error);
-    QCOMPARE(wizard->errorPage()->code(), 2ul);
-    QVERIFY(share.failure().startsWith(ErrorPage::explain(2)));
-    QVERIFY(printed.startsWith(QStringLiteral("share failed: ")));
+    QCOMPARE(wizard->errorPage()->code(), code);
+    QVERIFY(share.failure().startsWith(ErrorPage::explain(code)));
+    QVERIFY2(share.failure().contains(reason), qPrintable(share.failure()));
+    QVERIFY(printed.contains(QStringLiteral("share failed: ")));
     // Nothing was uploaded or badged.
     QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::videoUpload()).isEmpty());
     QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::plugin()).isEmpty());
-    // Back on the error page returns to the sign-in page.
     QTest::mouseClick(wizard->backButton(), Qt::LeftButton);
-    QTRY_COMPARE(wizard->currentPage(), WizardHost::SignIn);
+    QTRY_COMPARE(int(wizard->currentPage()), backTo);
 }
 
 QTEST_MAIN(TestHeadlessShare)

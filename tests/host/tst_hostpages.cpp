@@ -88,7 +88,14 @@ void TestHostPages::composeNext()
     QCOMPARE(wizard.nextButton()->isEnabled(), enabled);
     QSignalSpy next(wizard.composePage(), &WizardPage::nextClicked);
     QTest::mouseClick(wizard.nextButton(), Qt::LeftButton);
+    // The tweet is on its way: another press sends nothing.
+    QTest::mouseClick(wizard.nextButton(), Qt::LeftButton);
     QCOMPARE(next.size(), enabled ? 1 : 0);
+    QVERIFY(!wizard.nextButton()->isEnabled());
+    // Back from the error page the same text can go again.
+    wizard.showPage(WizardHost::Error);
+    wizard.showPage(WizardHost::Compose);
+    QTRY_COMPARE(wizard.nextButton()->isEnabled(), enabled);
 }
 
 void TestHostPages::shortLinkInText()
