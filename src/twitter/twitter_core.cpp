@@ -43,9 +43,21 @@ QString saveStateKey()
     return QString::fromLatin1(TwitterSettings::group) + QStringLiteral("/save_state");
 }
 
+// The user check has always logged the sign-in's line for an empty answer.
+constexpr char noLoginTextLine[] = "Twitter_core::processLoginResponse() - no return text";
+
 QString unreadableReply()
 {
     return Twitter_core::tr("The service answered, but its reply could not be read");
+}
+
+// The body of an answer as text; an empty one is logged with noTextLine.
+QString answerText(QNetworkReply *reply, const char *noTextLine)
+{
+    const QString text = QString::fromUtf8(HttpTransport::body(reply));
+    if (text.isEmpty())
+        qCCritical(lcTwitter, "%s", noTextLine);
+    return text;
 }
 
 // Header values that must never reach a log.
@@ -96,7 +108,7 @@ bool Twitter_core::logIn(const QString &userName, const QString &password, unsig
         qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createSignature");
         return false;
     }
-    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    send(signature, QUrl(signature.urlString), [this](QNetworkReply *r) { loginFinished(r); });
     return true;
 }
 
@@ -116,7 +128,7 @@ bool Twitter_core::logIn_old(const QString &userName, const QString &password, u
         qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createLoginSignature");
         return false;
     }
-    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    send(signature, QUrl(signature.urlString), [this](QNetworkReply *r) { loginFinished(r); });
     return true;
 }
 
@@ -161,8 +173,8 @@ void Twitter_core::setManagerPerRequest(bool perRequest)
     shortener->transport()->setManagerPerRequest(perRequest);
 }
 
-QNetworkReply *Twitter_core::send(
-    const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *))
+void Twitter_core::send(
+    const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle)
 {
     HttpTransport::Request request;
     request.url = url;
@@ -170,23 +182,25 @@ QNetworkReply *Twitter_core::send(
     reply->setProperty(signOutsProperty, signOuts);
     // Handled in a later turn of the event loop, never inside the call that sent it.
     connect(
-        reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
+        reply, &QNetworkReply::finished, this,
+        [reply, handle = std::move(handle)] {
+            handle(reply);
+            reply->deleteLater();
+        },
         Qt::QueuedConnection);
-    return reply;
 }
 
-int Twitter_core::takeStatus(QNetworkReply *reply)
+bool Twitter_core::answered(QNetworkReply *reply)
 {
     const int status = HttpTransport::answeredStatus(reply);
     httpStatus = status;
+    if (status == 200)
+        return true;
     if (status == 0)
         errorText = HttpTransport::failureReason(reply);
-    return status;
-}
-
-QByteArray Twitter_core::readBody(QNetworkReply *reply)
-{
-    return HttpTransport::body(reply);
+    else
+        processErrorResponse(reply);
+    return false;
 }
 
 bool Twitter_core::overtakenBySignOut(QNetworkReply *reply)
@@ -201,56 +215,34 @@ void Twitter_core::loginFinished(QNetworkReply *reply)
 {
     if (overtakenBySignOut(reply)) {
         Q_EMIT loginResult(false, 0);
-        reply->deleteLater();
-        return;
+    } else if (answered(reply)) {
+        Q_EMIT loginResult(processLoginResponse(reply), 0);
+    } else {
+        const int status = httpStatus.toInt();
+        Q_EMIT loginResult(false, status == 401 ? 1 : status == 0 ? 2 : 0);
     }
-    switch (takeStatus(reply)) {
-    case 200: {
-        const bool ok = processLoginResponse(reply);
-        Q_EMIT loginResult(ok, 0);
-        break;
-    }
-    case 401:
-        processErrorResponse(reply);
-        Q_EMIT loginResult(false, 1);
-        break;
-    case 0:
-        Q_EMIT loginResult(false, 2);
-        break;
-    default:
-        processErrorResponse(reply);
-        Q_EMIT loginResult(false, 0);
-        break;
-    }
-    reply->deleteLater();
 }
 
 bool Twitter_core::processLoginResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty()) {
-        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
-        errorText = tr("The sign-in reply of the server could not be read.");
-        return false;
+    const QString text = answerText(reply, noLoginTextLine);
+    if (!text.isEmpty() && signature.consumeLoginResponse(text)) {
+        signature.saveCredentials();
+        return true;
     }
-    const bool ok = signature.consumeLoginResponse(text);
-    if (!ok) {
-        // A partly read token could never be confirmed; keep whatever was
-        // stored before instead.
-        errorText = tr("The sign-in reply of the server could not be read.");
-        signature.oauth_token.clear();
-        signature.oauth_token_secret.clear();
-        signature.user_id.clear();
-        signature.screen_name.clear();
-        return false;
-    }
-    signature.saveCredentials();
-    return true;
+    // A partly read token could never be confirmed; keep whatever was
+    // stored before instead.
+    errorText = tr("The sign-in reply of the server could not be read.");
+    signature.oauth_token.clear();
+    signature.oauth_token_secret.clear();
+    signature.user_id.clear();
+    signature.screen_name.clear();
+    return false;
 }
 
 void Twitter_core::processErrorResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
+    const QString text = QString::fromUtf8(HttpTransport::body(reply));
     QDomDocument doc(QStringLiteral("error_msg"));
     QString message;
     if (setGuardedContent(doc, text))
@@ -294,29 +286,19 @@ bool Twitter_core::isLoggedIn(unsigned long flags)
     }
     url.setQuery(
         QStringLiteral("user_id=") + QString::fromLatin1(QUrl::toPercentEncoding(signer.user_id)));
-    send(signer, url, &Twitter_core::isLoggedInFinished);
+    send(signer, url, [this](QNetworkReply *r) { isLoggedInFinished(r); });
     return true;
 }
 
 void Twitter_core::isLoggedInFinished(QNetworkReply *reply)
 {
-    if (overtakenBySignOut(reply)) {
-        Q_EMIT isLoggedInResult(false, 0);
-    } else if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT isLoggedInResult(false, 0);
-    } else {
-        Q_EMIT isLoggedInResult(processIsLoggedInResponse(reply), 0);
-    }
-    reply->deleteLater();
+    Q_EMIT isLoggedInResult(
+        !overtakenBySignOut(reply) && answered(reply) && processIsLoggedInResponse(reply), 0);
 }
 
 bool Twitter_core::processIsLoggedInResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+    const QString text = answerText(reply, noLoginTextLine);
     if (text.isEmpty() || !user.fromText(text)) {
         errorText = unreadableReply();
         return false;
@@ -364,32 +346,29 @@ bool Twitter_core::sendTweet(const QString &text, bool oldForm)
     if (oldForm)
         signer.postBody
             = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
-    send(signer, url, &Twitter_core::tweetFinished);
+    send(signer, url, [this](QNetworkReply *r) {
+        statusFinished(r, &ITwitter_core::tweetResult,
+            "Twitter_core::processTweetResponse() - no return text", true);
+    });
     return true;
 }
 
-void Twitter_core::tweetFinished(QNetworkReply *reply)
+void Twitter_core::statusFinished(
+    QNetworkReply *reply, StatusResult result, const char *noTextLine, bool failureSaysWhy)
 {
-    if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
-    } else {
-        Tweet tweet(nullptr);
-        if (processTweetResponse(reply, tweet))
-            Q_EMIT tweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
-        else
-            Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
+    Tweet tweet(nullptr);
+    if (answered(reply) && processTweetResponse(reply, tweet, noTextLine)) {
+        Q_EMIT(this->*result)(true, tweet.text, tweet.id, tweet.user.id, 0);
+        return;
     }
-    reply->deleteLater();
+    const QString reason = failureSaysWhy ? errorText : QString();
+    Q_EMIT(this->*result)(false, reason, QString(), QString(), 0);
 }
 
-bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet)
+bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet, const char *noTextLine)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processTweetResponse() - no return text");
-    else
+    const QString text = answerText(reply, noTextLine);
+    if (!text.isEmpty())
         tweet.consumeTweetResponse(text);
     // Posted only when the answer names the status; a partial record (say,
     // a user without a picture) still does.
@@ -414,37 +393,11 @@ bool Twitter_core::getTweet(const QString &id, unsigned long flags)
         qCCritical(lcTwitter, "Twitter_core::getTweet() - failed to createSignature");
         return false;
     }
-    send(signer, url, &Twitter_core::getTweetFinished);
+    send(signer, url, [this](QNetworkReply *r) {
+        statusFinished(r, &ITwitter_core::getTweetResult,
+            "Twitter_core::processGetTweetResponse() - no return text", false);
+    });
     return true;
-}
-
-void Twitter_core::getTweetFinished(QNetworkReply *reply)
-{
-    if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
-    } else {
-        Tweet tweet(nullptr);
-        if (processGetTweetResponse(reply, tweet))
-            Q_EMIT getTweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
-        else
-            Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
-    }
-    reply->deleteLater();
-}
-
-bool Twitter_core::processGetTweetResponse(QNetworkReply *reply, Tweet &tweet)
-{
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processGetTweetResponse() - no return text");
-    else
-        tweet.consumeTweetResponse(text);
-    if (!tweet.id.isEmpty())
-        return true;
-    errorText = unreadableReply();
-    return false;
 }
 
 bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)

@@ -8,6 +8,14 @@
 
 namespace {
 
+// The signer of a vector, login or status update alike.
+template<typename Vector>
+Signature vectorSigner(const Vector &v)
+{
+    return Signature(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
+        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
+}
+
 void logResultAndExpected(const QString &result, const char *expected)
 {
     qCDebug(lcTwitter, "Result...");
@@ -28,8 +36,7 @@ struct LoginCheckLines
 // Signs the xAuth request of v and compares base string and signature.
 bool checkLoginVector(const SelfTestVectors::LoginVector &v, const LoginCheckLines &lines)
 {
-    Signature signer(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
-        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
+    Signature signer = vectorSigner(v);
     signer.x_auth_username = QString::fromUtf8(v.userName);
     signer.x_auth_password = QString::fromUtf8(v.password);
     signer.oauth_nonce = QString::fromLatin1(v.nonce);
@@ -88,8 +95,7 @@ bool Twitter_core::signatureTest2(unsigned long)
 bool Twitter_core::signatureTweetTest(unsigned long)
 {
     const SelfTestVectors::TweetVector &v = SelfTestVectors::signatureTweetTest;
-    Signature signer(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
-        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
+    Signature signer = vectorSigner(v);
     signer.oauth_token = QString::fromLatin1(v.token);
     signer.oauth_token_secret = QString::fromLatin1(v.tokenSecret);
     signer.oauth_nonce = QString::fromLatin1(v.nonce);
