@@ -13,7 +13,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSettings>
-#include <QUrlQuery>
 
 namespace {
 
@@ -22,7 +21,7 @@ const QString userCheckPath = QStringLiteral("/1/users/show.xml");
 const QString statusUpdatePath = QStringLiteral("/1/statuses/update.xml");
 const QString statusFetchPath = QStringLiteral("/1/statuses/show/%1.xml");
 
-// Set on a sign-in reply: the client's sign-out count when it was sent.
+// Set on every reply: the client's sign-out count when it was sent.
 constexpr char signOutsProperty[] = "zpvSignOuts";
 
 QString accessTokenUrl()
