@@ -206,18 +206,6 @@ QNetworkReply *HttpTransport::get(
     return send(request);
 }
 
-QNetworkReply *HttpTransport::post(const QUrl &url, const QByteArray &contentType,
-    const QByteArray &body, const QByteArray &authorization)
-{
-    Request request;
-    request.verb = QByteArrayLiteral("POST");
-    request.url = url;
-    request.contentType = contentType;
-    request.body = body;
-    request.authorization = authorization;
-    return send(request);
-}
-
 void HttpTransport::setManagerPerRequest(bool perRequest)
 {
     d->perRequest = perRequest;

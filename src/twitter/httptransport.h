@@ -55,11 +55,10 @@ public:
     explicit HttpTransport(QObject *parent = nullptr);
     ~HttpTransport() override;
 
+    // A POST without a content type is sent as a form.
     QNetworkReply *send(const Request &request);
-    // Shorthands of send(). POST always carries the content type.
+    // Shorthand of send().
     QNetworkReply *get(const QUrl &url, const QByteArray &contentType,
-        const QByteArray &authorization = QByteArray());
-    QNetworkReply *post(const QUrl &url, const QByteArray &contentType, const QByteArray &body,
         const QByteArray &authorization = QByteArray());
 
     // A fresh manager for every request instead of the shared one (for

@@ -3,7 +3,6 @@
 #include "badges/badger.h"
 #include "platform/xmlguard.h"
 #include "twitter/httptransport.h"
-#include "twitter/selftestvectors.h"
 #include "twitter/signedrequest.h"
 #include "twitter/tweet.h"
 #include "twitter/twittersettings.h"
@@ -14,7 +13,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSettings>
-#include <QUrlQuery>
 
 namespace {
 
@@ -23,7 +21,7 @@ const QString userCheckPath = QStringLiteral("/1/users/show.xml");
 const QString statusUpdatePath = QStringLiteral("/1/statuses/update.xml");
 const QString statusFetchPath = QStringLiteral("/1/statuses/show/%1.xml");
 
-// Set on a sign-in reply: the client's sign-out count when it was sent.
+// Set on every reply: the client's sign-out count when it was sent.
 constexpr char signOutsProperty[] = "zpvSignOuts";
 
 QString accessTokenUrl()
@@ -44,9 +42,21 @@ QString saveStateKey()
     return QString::fromLatin1(TwitterSettings::group) + QStringLiteral("/save_state");
 }
 
+// The user check has always logged the sign-in's line for an empty answer.
+constexpr char noLoginTextLine[] = "Twitter_core::processLoginResponse() - no return text";
+
 QString unreadableReply()
 {
     return Twitter_core::tr("The service answered, but its reply could not be read");
+}
+
+// The body of an answer as text; an empty one is logged with noTextLine.
+QString answerText(QNetworkReply *reply, const char *noTextLine)
+{
+    const QString text = QString::fromUtf8(HttpTransport::body(reply));
+    if (text.isEmpty())
+        qCCritical(lcTwitter, "%s", noTextLine);
+    return text;
 }
 
 // Header values that must never reach a log.
@@ -97,7 +107,7 @@ bool Twitter_core::logIn(const QString &userName, const QString &password, unsig
         qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createSignature");
         return false;
     }
-    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    send(signature, QUrl(signature.urlString), [this](QNetworkReply *r) { loginFinished(r); });
     return true;
 }
 
@@ -117,7 +127,7 @@ bool Twitter_core::logIn_old(const QString &userName, const QString &password, u
         qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createLoginSignature");
         return false;
     }
-    send(signature, QUrl(signature.urlString), &Twitter_core::loginFinished);
+    send(signature, QUrl(signature.urlString), [this](QNetworkReply *r) { loginFinished(r); });
     return true;
 }
 
@@ -162,8 +172,8 @@ void Twitter_core::setManagerPerRequest(bool perRequest)
     shortener->transport()->setManagerPerRequest(perRequest);
 }
 
-QNetworkReply *Twitter_core::send(
-    const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *))
+void Twitter_core::send(
+    const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle)
 {
     HttpTransport::Request request;
     request.url = url;
@@ -171,23 +181,25 @@ QNetworkReply *Twitter_core::send(
     reply->setProperty(signOutsProperty, signOuts);
     // Handled in a later turn of the event loop, never inside the call that sent it.
     connect(
-        reply, &QNetworkReply::finished, this, [this, reply, slot] { (this->*slot)(reply); },
+        reply, &QNetworkReply::finished, this,
+        [reply, handle = std::move(handle)] {
+            handle(reply);
+            reply->deleteLater();
+        },
         Qt::QueuedConnection);
-    return reply;
 }
 
-int Twitter_core::takeStatus(QNetworkReply *reply)
+bool Twitter_core::answered(QNetworkReply *reply)
 {
     const int status = HttpTransport::answeredStatus(reply);
     httpStatus = status;
+    if (status == 200)
+        return true;
     if (status == 0)
         errorText = HttpTransport::failureReason(reply);
-    return status;
-}
-
-QByteArray Twitter_core::readBody(QNetworkReply *reply)
-{
-    return HttpTransport::body(reply);
+    else
+        processErrorResponse(reply);
+    return false;
 }
 
 bool Twitter_core::overtakenBySignOut(QNetworkReply *reply)
@@ -202,56 +214,34 @@ void Twitter_core::loginFinished(QNetworkReply *reply)
 {
     if (overtakenBySignOut(reply)) {
         Q_EMIT loginResult(false, 0);
-        reply->deleteLater();
-        return;
+    } else if (answered(reply)) {
+        Q_EMIT loginResult(processLoginResponse(reply), 0);
+    } else {
+        const int status = httpStatus.toInt();
+        Q_EMIT loginResult(false, status == 401 ? 1 : status == 0 ? 2 : 0);
     }
-    switch (takeStatus(reply)) {
-    case 200: {
-        const bool ok = processLoginResponse(reply);
-        Q_EMIT loginResult(ok, 0);
-        break;
-    }
-    case 401:
-        processErrorResponse(reply);
-        Q_EMIT loginResult(false, 1);
-        break;
-    case 0:
-        Q_EMIT loginResult(false, 2);
-        break;
-    default:
-        processErrorResponse(reply);
-        Q_EMIT loginResult(false, 0);
-        break;
-    }
-    reply->deleteLater();
 }
 
 bool Twitter_core::processLoginResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty()) {
-        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
-        errorText = tr("The sign-in reply of the server could not be read.");
-        return false;
+    const QString text = answerText(reply, noLoginTextLine);
+    if (!text.isEmpty() && signature.consumeLoginResponse(text)) {
+        signature.saveCredentials();
+        return true;
     }
-    const bool ok = signature.consumeLoginResponse(text);
-    if (!ok) {
-        // A partly read token could never be confirmed; keep whatever was
-        // stored before instead.
-        errorText = tr("The sign-in reply of the server could not be read.");
-        signature.oauth_token.clear();
-        signature.oauth_token_secret.clear();
-        signature.user_id.clear();
-        signature.screen_name.clear();
-        return false;
-    }
-    signature.saveCredentials();
-    return true;
+    // A partly read token could never be confirmed; keep whatever was
+    // stored before instead.
+    errorText = tr("The sign-in reply of the server could not be read.");
+    signature.oauth_token.clear();
+    signature.oauth_token_secret.clear();
+    signature.user_id.clear();
+    signature.screen_name.clear();
+    return false;
 }
 
 void Twitter_core::processErrorResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
+    const QString text = QString::fromUtf8(HttpTransport::body(reply));
     QDomDocument doc(QStringLiteral("error_msg"));
     QString message;
     if (setGuardedContent(doc, text))
@@ -295,29 +285,19 @@ bool Twitter_core::isLoggedIn(unsigned long flags)
     }
     url.setQuery(
         QStringLiteral("user_id=") + QString::fromLatin1(QUrl::toPercentEncoding(signer.user_id)));
-    send(signer, url, &Twitter_core::isLoggedInFinished);
+    send(signer, url, [this](QNetworkReply *r) { isLoggedInFinished(r); });
     return true;
 }
 
 void Twitter_core::isLoggedInFinished(QNetworkReply *reply)
 {
-    if (overtakenBySignOut(reply)) {
-        Q_EMIT isLoggedInResult(false, 0);
-    } else if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT isLoggedInResult(false, 0);
-    } else {
-        Q_EMIT isLoggedInResult(processIsLoggedInResponse(reply), 0);
-    }
-    reply->deleteLater();
+    Q_EMIT isLoggedInResult(
+        !overtakenBySignOut(reply) && answered(reply) && processIsLoggedInResponse(reply), 0);
 }
 
 bool Twitter_core::processIsLoggedInResponse(QNetworkReply *reply)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processLoginResponse() - no return text");
+    const QString text = answerText(reply, noLoginTextLine);
     if (text.isEmpty() || !user.fromText(text)) {
         errorText = unreadableReply();
         return false;
@@ -365,32 +345,29 @@ bool Twitter_core::sendTweet(const QString &text, bool oldForm)
     if (oldForm)
         signer.postBody
             = QStringLiteral("status=") + QString::fromLatin1(QUrl::toPercentEncoding(text));
-    send(signer, url, &Twitter_core::tweetFinished);
+    send(signer, url, [this](QNetworkReply *r) {
+        statusFinished(r, &ITwitter_core::tweetResult,
+            "Twitter_core::processTweetResponse() - no return text", true);
+    });
     return true;
 }
 
-void Twitter_core::tweetFinished(QNetworkReply *reply)
+void Twitter_core::statusFinished(
+    QNetworkReply *reply, StatusResult result, const char *noTextLine, bool failureSaysWhy)
 {
-    if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
-    } else {
-        Tweet tweet(nullptr);
-        if (processTweetResponse(reply, tweet))
-            Q_EMIT tweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
-        else
-            Q_EMIT tweetResult(false, errorText, QString(), QString(), 0);
+    Tweet tweet(nullptr);
+    if (answered(reply) && processTweetResponse(reply, tweet, noTextLine)) {
+        Q_EMIT(this->*result)(true, tweet.text, tweet.id, tweet.user.id, 0);
+        return;
     }
-    reply->deleteLater();
+    const QString reason = failureSaysWhy ? errorText : QString();
+    Q_EMIT(this->*result)(false, reason, QString(), QString(), 0);
 }
 
-bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet)
+bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet, const char *noTextLine)
 {
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processTweetResponse() - no return text");
-    else
+    const QString text = answerText(reply, noTextLine);
+    if (!text.isEmpty())
         tweet.consumeTweetResponse(text);
     // Posted only when the answer names the status; a partial record (say,
     // a user without a picture) still does.
@@ -415,37 +392,11 @@ bool Twitter_core::getTweet(const QString &id, unsigned long flags)
         qCCritical(lcTwitter, "Twitter_core::getTweet() - failed to createSignature");
         return false;
     }
-    send(signer, url, &Twitter_core::getTweetFinished);
+    send(signer, url, [this](QNetworkReply *r) {
+        statusFinished(r, &ITwitter_core::getTweetResult,
+            "Twitter_core::processGetTweetResponse() - no return text", false);
+    });
     return true;
-}
-
-void Twitter_core::getTweetFinished(QNetworkReply *reply)
-{
-    if (takeStatus(reply) != 200) {
-        if (httpStatus.toInt() != 0)
-            processErrorResponse(reply);
-        Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
-    } else {
-        Tweet tweet(nullptr);
-        if (processGetTweetResponse(reply, tweet))
-            Q_EMIT getTweetResult(true, tweet.text, tweet.id, tweet.user.id, 0);
-        else
-            Q_EMIT getTweetResult(false, QString(), QString(), QString(), 0);
-    }
-    reply->deleteLater();
-}
-
-bool Twitter_core::processGetTweetResponse(QNetworkReply *reply, Tweet &tweet)
-{
-    const QString text = QString::fromUtf8(readBody(reply));
-    if (text.isEmpty())
-        qCCritical(lcTwitter, "Twitter_core::processGetTweetResponse() - no return text");
-    else
-        tweet.consumeTweetResponse(text);
-    if (!tweet.id.isEmpty())
-        return true;
-    errorText = unreadableReply();
-    return false;
 }
 
 bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)
@@ -494,136 +445,6 @@ void Twitter_core::onShortenResult(
         shortUrlCache.insert(origUrl, shortUrl);
     for (const QString &path : std::as_const(paths))
         Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
-}
-
-namespace {
-
-// Signs the xAuth request of a known-answer vector.
-bool signLoginVector(Signature &signer, const SelfTestVectors::LoginVector &v)
-{
-    signer.x_auth_username = QString::fromUtf8(v.userName);
-    signer.x_auth_password = QString::fromUtf8(v.password);
-    signer.oauth_nonce = QString::fromLatin1(v.nonce);
-    signer.oauth_timestamp = QString::fromLatin1(v.timestamp);
-    signer.urlString = QString::fromLatin1(v.url);
-    signer.x_auth_mode = QString::fromLatin1(v.xAuthMode);
-    signer.clearParams();
-    signer.setupOAuthParams();
-    signer.addParam(QStringLiteral("x_auth_mode"), QStringLiteral("client_auth"));
-    signer.addParam(QStringLiteral("x_auth_password"), signer.x_auth_password);
-    signer.addParam(QStringLiteral("x_auth_username"), signer.x_auth_username);
-    return signer.createSignature(0);
-}
-
-Signature loginVectorSigner(const SelfTestVectors::LoginVector &v)
-{
-    return Signature(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
-        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
-}
-
-void logResultAndExpected(const QString &result, const char *expected)
-{
-    qCDebug(lcTwitter, "Result...");
-    qCDebug(lcTwitter, "%s", qUtf8Printable(result));
-    qCDebug(lcTwitter, "Expected...");
-    qCDebug(lcTwitter, "%s", expected);
-}
-
-} // namespace
-
-bool Twitter_core::signatureTest(unsigned long flags)
-{
-    const bool first = signatureTest1(flags);
-    const bool second = signatureTest2(flags);
-    return first && second;
-}
-
-bool Twitter_core::signatureTest1(unsigned long flags)
-{
-    Q_UNUSED(flags)
-    const SelfTestVectors::LoginVector &v = SelfTestVectors::signatureTest1;
-    Signature signer = loginVectorSigner(v);
-    if (!signLoginVector(signer, v)) {
-        qCCritical(lcTwitter, "Twitter_core::logIn() - failed to createSignature");
-        return false;
-    }
-    if (signer.signatureBaseString != QLatin1String(v.baseString)) {
-        logResultAndExpected(signer.signatureBaseString, v.baseString);
-        return false;
-    }
-    if (signer.oauth_signature != QLatin1String(v.signature)) {
-        qCCritical(lcTwitter,
-            "Twitter_core::signatureTest1() - oauth signature result does not match expected");
-        return false;
-    }
-    qCDebug(lcTwitter, "Twitter_core::signatureTest1() - PASS");
-    return true;
-}
-
-bool Twitter_core::signatureTest2(unsigned long flags)
-{
-    Q_UNUSED(flags)
-    const SelfTestVectors::LoginVector &v = SelfTestVectors::signatureTest2;
-    Signature signer = loginVectorSigner(v);
-    if (!signLoginVector(signer, v)) {
-        qCCritical(lcTwitter, "Twitter_core::signatureTest2() - failed to createSignature");
-        return false;
-    }
-    if (signer.signatureBaseString != QLatin1String(v.baseString)) {
-        qCCritical(lcTwitter,
-            "Twitter_core::signatureTest2() - signature base result does not match expected");
-        logResultAndExpected(signer.signatureBaseString, v.baseString);
-        return false;
-    }
-    if (signer.oauth_signature != QLatin1String(v.signature)) {
-        qCCritical(lcTwitter,
-            "Twitter_core::signatureTest2() - oauth signature result does not match expected");
-        return false;
-    }
-    qCDebug(lcTwitter, "Twitter_core::signatureTest2() - PASS");
-    return true;
-}
-
-bool Twitter_core::signatureTweetTest(unsigned long flags)
-{
-    Q_UNUSED(flags)
-    const SelfTestVectors::TweetVector &v = SelfTestVectors::signatureTweetTest;
-    Signature signer(QString::fromLatin1(v.method), QString::fromLatin1(v.consumerKey),
-        QString::fromLatin1(v.consumerSecret), QString::fromLatin1(v.url));
-    signer.oauth_token = QString::fromLatin1(v.token);
-    signer.oauth_token_secret = QString::fromLatin1(v.tokenSecret);
-    signer.oauth_nonce = QString::fromLatin1(v.nonce);
-    signer.oauth_timestamp = QString::fromLatin1(v.timestamp);
-    signer.clearParams();
-    signer.setupOAuthParams();
-    signer.addParam(QStringLiteral("status"), QString::fromUtf8(v.status));
-    if (!signer.createSignature(0)) {
-        qCCritical(lcTwitter, "Twitter_core::tweetTest() - failed to createBasicSignature");
-        return false;
-    }
-    const struct
-    {
-        const QString &result;
-        const char *expected;
-        const char *mismatch;
-    } checks[] = {
-        { signer.signatureBaseString, v.baseString,
-            "Twitter_core::tweetTest() - base string mis-match" },
-        { signer.oauth_signature, v.signature,
-            "Twitter_core::tweetTest() - oauth_signature mis-match" },
-        { signer.authorizationHeader, v.authorizationHeader,
-            "Twitter_core::tweetTest() - oauth_header mis-match" },
-        { signer.postBody, v.postBody, "Twitter_core::tweetTest() - post_body mis-match" },
-    };
-    for (const auto &check : checks) {
-        if (check.result != QLatin1String(check.expected)) {
-            qCCritical(lcTwitter, "%s", check.mismatch);
-            qCDebug(lcTwitter, "RESULT: %s", qUtf8Printable(check.result));
-            qCDebug(lcTwitter, "EXPECTED: %s", check.expected);
-            return false;
-        }
-    }
-    return true;
 }
 
 ITwitter_core *GetTestObject(QObject *parent, void *unused, unsigned long flags)

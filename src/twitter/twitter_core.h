@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 class HttpTransport;
 class QNetworkReply;
 class Tweet;
@@ -60,8 +62,8 @@ protected:
     bool logIn_old(const QString &userName, const QString &password, unsigned long flags);
     bool processLoginResponse(QNetworkReply *reply);
     bool processIsLoggedInResponse(QNetworkReply *reply);
-    bool processTweetResponse(QNetworkReply *reply, Tweet &tweet);
-    bool processGetTweetResponse(QNetworkReply *reply, Tweet &tweet);
+    // Both status replies: noTextLine is what each logs for an empty answer.
+    bool processTweetResponse(QNetworkReply *reply, Tweet &tweet, const char *noTextLine);
     void processErrorResponse(QNetworkReply *reply);
 
     Signature signature;
@@ -77,21 +79,26 @@ protected:
 private Q_SLOTS:
     void loginFinished(QNetworkReply *reply);
     void isLoggedInFinished(QNetworkReply *reply);
-    void tweetFinished(QNetworkReply *reply);
-    void getTweetFinished(QNetworkReply *reply);
     void onShortenResult(bool status, QString origUrl, QString shortUrl, unsigned long flags);
 
 private:
+    using StatusResult = void (ITwitter_core::*)(bool, QString, QString, QString, unsigned long);
+
     // A reply sent before the latest sign-out: errorText says so.
     bool overtakenBySignOut(QNetworkReply *reply);
     // The status update in its current or its old form.
     bool sendTweet(const QString &text, bool oldForm);
-    QNetworkReply *send(
-        const Signature &signer, const QUrl &url, void (Twitter_core::*slot)(QNetworkReply *));
-    // Reads the status of a finished reply into httpStatus; when there was no
-    // complete answer, errorText becomes the network's own reason.
-    int takeStatus(QNetworkReply *reply);
-    QByteArray readBody(QNetworkReply *reply);
+    // handle gets the finished reply, which is deleted later.
+    void send(
+        const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle);
+    // True for a 200 answer. Otherwise errorText says why: the server's error
+    // text, or the network's own reason when there was no complete answer.
+    // The status goes to httpStatus.
+    bool answered(QNetworkReply *reply);
+    // The reply of the status update or fetch, reported through result; only
+    // the update's failure carries errorText.
+    void statusFinished(
+        QNetworkReply *reply, StatusResult result, const char *noTextLine, bool failureSaysWhy);
 
     HttpTransport *transport = nullptr;
     uint signOuts = 0;

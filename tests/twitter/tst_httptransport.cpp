@@ -267,8 +267,13 @@ void TestHttpTransport::postContentType()
     QVERIFY(server.listen({ Script::answer(200, "ok") }));
     HttpTransport transport;
     const QByteArray body = "status=a%20b&x=1";
-    ReplyPtr reply(transport.post(
-        server.url(QStringLiteral("/1/statuses/update.xml")), given, body, "OAuth x=\"1\""));
+    HttpTransport::Request post;
+    post.verb = "POST";
+    post.url = server.url(QStringLiteral("/1/statuses/update.xml"));
+    post.contentType = given;
+    post.body = body;
+    post.authorization = "OAuth x=\"1\"";
+    ReplyPtr reply(transport.send(post));
     QVERIFY(waitFor(reply.get()));
     QCOMPARE(HttpTransport::answeredStatus(reply.get()), 200);
     QCOMPARE(server.requests().size(), 1);
