@@ -3,6 +3,7 @@
 
 #include "zpvtwitter_export.h"
 
+#include "controller/hostcontract.h"
 #include "controller/keyvaluerecord.h"
 #include "controller/snappcoreobject.h"
 #include "controller/twinfo.h"
@@ -22,34 +23,12 @@ class Twitter_core;
 // through the wizard host, takes the selection from the applet manager,
 // signs the user in and shares through its Twitter client. The host talks to
 // it only through the signals and slots below, connected by their signature
-// strings, so names and parameter lists must not change.
+// strings, so names and parameter lists must not change; the values in their
+// flags words are those of controller/hostcontract.h.
 class ZPVTWITTER_EXPORT TwitterCoreObject : public SNAppCoreObject
 {
     Q_OBJECT
 public:
-    static const QString ownAppId;
-    static const QString videoUploadAppId;
-    static const QString trayAppId;
-
-    // Info kinds of sendInfo, requestSendInfo and reportInfo.
-    enum InfoKind : unsigned long {
-        InfoUserName = 0x1,
-        InfoShortUrlRequest = 0x8,
-        InfoShortUrl = 0x10,
-        InfoPaths = 0x40,
-        InfoItem = 0x100,
-        InfoReportNow = 0x200,
-        InfoEndMarker = 0x2000,
-        InfoSignIn = 0x1000,
-        InfoTweet = 0x8000,
-    };
-
-    // registerForInfoRequest flags.
-    enum InfoPageFlag : unsigned long {
-        PageTakesImages = 0x200,
-        PageReports = 0x400,
-    };
-
     // wizardHost becomes the Qt parent; appletManager holds the address of
     // the host's applet manager object.
     TwitterCoreObject(QObject *wizardHost, unsigned long appletManager);
@@ -163,14 +142,6 @@ protected:
     void setCloseDownDelay(int milliseconds);
 
 private:
-    // Why the plug-in is hiding or closing, as reported to the applet manager.
-    enum CloseDownState : unsigned long {
-        CloseNone = 0,
-        CloseDuringHandOver = 2,
-        CloseLater = 6,
-        MinimisedByUser = 14,
-    };
-
     void getSelectedContent();
     void connectClient();
     void connectWizardHost();
@@ -221,9 +192,11 @@ private:
     KeyValueRecord m_signInRecord;
     unsigned long m_pendingReportMask = 0;
     unsigned long m_reportMask = 0;
-    unsigned long m_tweetReportMask = InfoTweet | InfoSignIn | InfoPaths;
+    unsigned long m_tweetReportMask = HostContract::InfoKind::Tweet | HostContract::InfoKind::SignIn
+        | HostContract::InfoKind::Paths;
     bool m_shortUrlRequestPending = false;
-    unsigned long m_closeDownState = 0;
+    // Why the plug-in is hiding or closing (HostContract::CloseDown).
+    unsigned long m_closeDownState = HostContract::CloseDown::None;
     unsigned long m_requestFlags = 0;
     bool m_signingIn = false;
     bool m_checkingStoredSignIn = false;
