@@ -122,17 +122,17 @@ QString TwitterCoreObject::getUserErrorMsg() const
 
 void TwitterCoreObject::onStartCoreObject(unsigned long)
 {
-    m_signedIn = false;
+    m_flow.signedIn = false;
     if (m_client->haveAccessToken(0)) {
         Q_EMIT startUploadWizard(StartUploadWizard::WithToken);
-        m_checkingStoredSignIn = true;
+        m_flow.checkingStoredSignIn = true;
         getLoggedInUser();
     } else {
         Q_EMIT startUploadWizard(StartUploadWizard::WithoutToken);
         Q_EMIT getLoggedInUserComplete(false, QString());
     }
     onSubmitForApproval(selectionPaths(), SubmitForApproval::ShowLimits);
-    if (m_mustUploadFirst && isApproved())
+    if (m_flow.mustUploadFirst && isApproved())
         Q_EMIT showMustUpload(ShowMustUpload::AtStart);
 }
 
@@ -194,7 +194,7 @@ void TwitterCoreObject::onCloseDownLaterTimer()
 void TwitterCoreObject::onRequestShutdown(unsigned long flags)
 {
     m_requestFlags = flags;
-    if (m_waitingForUpload) {
+    if (m_flow.waitingForUpload) {
         m_closeDownState = CloseDown::DuringHandOver;
         flags |= CloseDown::DuringHandOver;
     }
@@ -204,7 +204,7 @@ void TwitterCoreObject::onRequestShutdown(unsigned long flags)
 void TwitterCoreObject::onRequestAuthorizeRequestApp(unsigned long flags)
 {
     m_requestFlags = flags;
-    if (m_waitingForUpload) {
+    if (m_flow.waitingForUpload) {
         m_closeDownState = CloseDown::DuringHandOver;
         flags |= CloseDown::DuringHandOver;
     }
@@ -261,10 +261,10 @@ void TwitterCoreObject::abandonShare()
     ++m_share;
     m_pendingReportMask = 0;
     m_reportMask = 0;
-    m_shortUrlRequestPending = false;
-    m_tweetDeferred = false;
-    m_signingIn = false;
-    m_checkingStoredSignIn = false;
+    m_flow.shortUrlRequestPending = false;
+    m_flow.tweetDeferred = false;
+    m_flow.signingIn = false;
+    m_flow.checkingStoredSignIn = false;
     for (AwaitedResults *results : { &m_signIns, &m_checks, &m_shortLinks, &m_tweets })
         results->abandon();
 }
@@ -279,10 +279,10 @@ void TwitterCoreObject::clear()
 {
     SNAppCoreObject::clear();
     abandonShare();
-    m_signedIn = false;
+    m_flow.signedIn = false;
     resetVerifyFlags();
-    m_mustUploadFirst = false;
-    m_waitingForUpload = false;
+    m_flow.mustUploadFirst = false;
+    m_flow.waitingForUpload = false;
     m_errorLog.clear();
     m_userErrorMsg.clear();
     m_tweetInfo.clear();

@@ -179,6 +179,33 @@ private:
         }
     };
 
+    // Where the share stands. The flags do not exclude each other: the
+    // hand-over and a sign-in run side by side, and a tweet may wait for the
+    // upload. abandonShare() forgets the steps under way (the two sign-in
+    // checks, the short-link request, the deferred tweet); clear() also the
+    // sign-in and the hand-over; uploadDone lasts as long as the controller.
+    struct ShareFlow
+    {
+        // A password sign-in was accepted and its user check is under way.
+        bool signingIn = false;
+        // The stored token was found at start and no failed check has shown
+        // its error yet (a confirmed check leaves it set): a failed user
+        // check then shows StoredSignInInvalid.
+        bool checkingStoredSignIn = false;
+        // The last user check confirmed the user.
+        bool signedIn = false;
+        // The selected video has no link from the video upload applet.
+        bool mustUploadFirst = false;
+        // Handed over to the video upload applet, whose report is awaited.
+        bool waitingForUpload = false;
+        // The video upload applet reported the upload finished.
+        bool uploadDone = false;
+        // A page asked for a short link: requested once the paths arrive.
+        bool shortUrlRequestPending = false;
+        // Tweet pressed during the hand-over: sent by onShortUrlInPlace.
+        bool tweetDeferred = false;
+    };
+
     Twitter_core *m_client = nullptr;
     QObject *m_wizardHost = nullptr;
     QObject *m_appletManager = nullptr;
@@ -194,17 +221,10 @@ private:
     unsigned long m_reportMask = 0;
     unsigned long m_tweetReportMask = HostContract::InfoKind::Tweet | HostContract::InfoKind::SignIn
         | HostContract::InfoKind::Paths;
-    bool m_shortUrlRequestPending = false;
     // Why the plug-in is hiding or closing (HostContract::CloseDown).
     unsigned long m_closeDownState = HostContract::CloseDown::None;
     unsigned long m_requestFlags = 0;
-    bool m_signingIn = false;
-    bool m_checkingStoredSignIn = false;
-    bool m_signedIn = false;
-    bool m_mustUploadFirst = false;
-    bool m_waitingForUpload = false;
-    bool m_tweetDeferred = false;
-    bool m_uploadDone = false;
+    ShareFlow m_flow;
     AwaitedResults m_signIns;
     AwaitedResults m_checks;
     AwaitedResults m_shortLinks;

@@ -40,9 +40,9 @@ void TwitterCoreObject::armPendingStep(unsigned long mask, bool textPages, bool 
 
 void TwitterCoreObject::onRequestSendInfo(unsigned long flags)
 {
-    if ((flags & InfoKind::ShortUrlRequest) && !m_waitingForUpload) {
+    if ((flags & InfoKind::ShortUrlRequest) && !m_flow.waitingForUpload) {
         m_shortUrl.clear();
-        m_shortUrlRequestPending = true;
+        m_flow.shortUrlRequestPending = true;
         armPendingStep(InfoKind::Paths, false, true);
     }
     if ((flags & InfoKind::ShortUrl) && !m_shortUrl.isEmpty())
@@ -84,8 +84,8 @@ void TwitterCoreObject::runPendingStep()
     if (m_pendingReportMask == InfoKind::SignIn) {
         m_pendingReportMask = 0;
         clientLogin();
-    } else if (m_pendingReportMask == InfoKind::Paths && m_shortUrlRequestPending) {
-        m_shortUrlRequestPending = false;
+    } else if (m_pendingReportMask == InfoKind::Paths && m_flow.shortUrlRequestPending) {
+        m_flow.shortUrlRequestPending = false;
         m_pendingReportMask = 0;
         processPendingShortUrlRequest();
     } else if (m_pendingReportMask == m_tweetReportMask) {

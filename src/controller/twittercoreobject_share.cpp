@@ -23,8 +23,8 @@ QStringList TwitterCoreObject::selectionPaths() const
 
 void TwitterCoreObject::onSubmitForApproval(const QStringList &paths, unsigned long flags)
 {
-    m_mustUploadFirst = false;
-    if (paths.size() == 1 && !m_waitingForUpload)
+    m_flow.mustUploadFirst = false;
+    if (paths.size() == 1 && !m_flow.waitingForUpload)
         checkYTRequirement(paths.first(), 0);
     SNAppCoreObject::onSubmitForApproval(paths, flags);
 }
@@ -33,7 +33,7 @@ void TwitterCoreObject::checkYTRequirement(const QString &path, unsigned long)
 {
     Badger badger;
     QString link;
-    m_mustUploadFirst = !badger.initialize(path) || !badger.getUrl(videoUploadAppId(), link);
+    m_flow.mustUploadFirst = !badger.initialize(path) || !badger.getUrl(videoUploadAppId(), link);
 }
 
 bool TwitterCoreObject::okToBeginUploadWizard(unsigned long)
@@ -44,7 +44,7 @@ bool TwitterCoreObject::okToBeginUploadWizard(unsigned long)
 void TwitterCoreObject::onReviewNextBtn(bool)
 {
     Q_EMIT doWizardNext(0);
-    if (m_mustUploadFirst) {
+    if (m_flow.mustUploadFirst) {
         Q_EMIT sendInfo(QString(), QImage(), InfoKind::ReportNow);
         Q_EMIT showMustUpload(ShowMustUpload::OnReviewNext);
     }
@@ -52,7 +52,7 @@ void TwitterCoreObject::onReviewNextBtn(bool)
 
 void TwitterCoreObject::onNextMustUploadClicked(bool)
 {
-    m_waitingForUpload = true;
+    m_flow.waitingForUpload = true;
     m_closeDownState = CloseDown::Later;
     Q_EMIT startMinimize(true);
 }
@@ -69,10 +69,10 @@ void TwitterCoreObject::onUploadWizardAgain(unsigned long)
 
 void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
 {
-    if (!m_waitingForUpload)
+    if (!m_flow.waitingForUpload)
         return;
     if (appId == videoUploadAppId() && !(flags & OnAppClosed::WithResult)) {
-        m_waitingForUpload = false;
+        m_flow.waitingForUpload = false;
         m_closeDownState = CloseDown::None;
         Q_EMIT appRequest(ownAppId(), AppRequest::Close);
         return;
@@ -85,7 +85,7 @@ void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
         contentInfoToXml(info);
         Q_EMIT requestApp(videoUploadAppId(), info.xml, RequestApp::StartUpload);
     } else if (appId == videoUploadAppId()) {
-        if (!m_tweetDeferred) {
+        if (!m_flow.tweetDeferred) {
             Q_EMIT requestApp(ownAppId(), QString(), RequestApp::BringBack);
             Q_EMIT resumeWizard(
                 m_client->haveAccessToken(0) ? ResumeWizard::AtTweet : ResumeWizard::AtSignIn);
@@ -108,12 +108,12 @@ void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const 
         Q_EMIT appRequest(videoUploadAppId(), AppRequest::Hide);
         Q_EMIT youTubeStatus(YouTubeStatus::Uploading);
     } else if (flags & OnUploadStatus::Finished) {
-        m_waitingForUpload = false;
-        m_uploadDone = true;
+        m_flow.waitingForUpload = false;
+        m_flow.uploadDone = true;
         requestShortLink(path);
         Q_EMIT appRequest(videoUploadAppId(), AppRequest::Close);
         Q_EMIT youTubeStatus(YouTubeStatus::Idle);
-        if (!m_tweetDeferred)
+        if (!m_flow.tweetDeferred)
             Q_EMIT requestApp(ownAppId(), QString(), RequestApp::BringBack);
     }
 }
@@ -155,11 +155,11 @@ void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
 
 void TwitterCoreObject::onShortUrlInPlace(unsigned long)
 {
-    if (!m_tweetDeferred)
+    if (!m_flow.tweetDeferred)
         return;
     // Released once: a repeated report must not post the tweet again.
-    m_tweetDeferred = false;
-    m_waitingForUpload = false;
+    m_flow.tweetDeferred = false;
+    m_flow.waitingForUpload = false;
     sendTweet(0);
 }
 
@@ -187,12 +187,12 @@ void TwitterCoreObject::onWizardUploadBtn(bool)
 void TwitterCoreObject::sendTweet(unsigned long)
 {
     // One tweet per share on its way: more presses wait for its result.
-    if (m_tweetDeferred || m_pendingReportMask == m_tweetReportMask || m_tweets.live() > 0)
+    if (m_flow.tweetDeferred || m_pendingReportMask == m_tweetReportMask || m_tweets.live() > 0)
         return;
-    if (m_waitingForUpload) {
+    if (m_flow.waitingForUpload) {
         m_closeDownState = CloseDown::Later;
         Q_EMIT startMinimize(true);
-        m_tweetDeferred = true;
+        m_flow.tweetDeferred = true;
         return;
     }
     armPendingStep(m_tweetReportMask, true, true);
@@ -232,7 +232,7 @@ void TwitterCoreObject::onTweetResult(
                   .toString(QUrl::FullyEncoded);
         Badger().badgeContent(ownAppId(), home, paths.first(), flags);
     }
-    if (!m_waitingForUpload)
+    if (!m_flow.waitingForUpload)
         startCloseDownLater(flags);
     Q_EMIT showWelcome(ShowWelcome::TweetSent);
 }

@@ -28,7 +28,7 @@ void TwitterCoreObject::onLogin(unsigned long)
 
 void TwitterCoreObject::onLoginNext(bool)
 {
-    if (m_signedIn) {
+    if (m_flow.signedIn) {
         Q_EMIT doWizardNext(0);
         return;
     }
@@ -56,7 +56,7 @@ void TwitterCoreObject::onLoginComplete(bool status, unsigned long flags)
         return;
     if (status) {
         saveSettings();
-        m_signingIn = true;
+        m_flow.signingIn = true;
         getLoggedInUser();
         return;
     }
@@ -86,26 +86,26 @@ void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long)
 void TwitterCoreObject::confirmationFinished(bool status, const QString &failure)
 {
     Q_EMIT getLoggedInUserComplete(status, QString());
-    m_signedIn = status;
-    if (m_signedIn) {
+    m_flow.signedIn = status;
+    if (m_flow.signedIn) {
         saveSettings();
-        if (m_signingIn) {
-            if (!m_waitingForUpload && !m_uploadDone)
+        if (m_flow.signingIn) {
+            if (!m_flow.waitingForUpload && !m_flow.uploadDone)
                 Q_EMIT doWizardNext(0);
             else
                 Q_EMIT resumeWizard(ResumeWizard::AtTweet);
         }
-        m_signingIn = false;
+        m_flow.signingIn = false;
         m_signInRecord.insert(authorKey, m_client->user.screen_name);
         m_signInRecord.insert(passwordKey, hiddenPassword);
         onRequestSendInfo(
             InfoKind::UserName | InfoKind::Paths | InfoKind::SignIn | InfoKind::Tweet);
         return;
     }
-    if (!m_signingIn && !m_checkingStoredSignIn)
+    if (!m_flow.signingIn && !m_flow.checkingStoredSignIn)
         return;
-    m_signingIn = false;
-    m_checkingStoredSignIn = false;
+    m_flow.signingIn = false;
+    m_flow.checkingStoredSignIn = false;
     showFailure(
         ShowError::StoredSignInInvalid, failure.isNull() ? m_client->getErrorText() : failure);
 }
