@@ -9,6 +9,7 @@ function(zpv_target_defaults target)
         QT_NO_URL_CAST_FROM_STRING
         QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
         QT_NO_FOREACH
+        QT_NO_KEYWORDS
         QT_USE_QSTRINGBUILDER
     )
 endfunction()

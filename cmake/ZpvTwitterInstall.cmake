@@ -16,6 +16,7 @@ set(zpv_headers
     catalog/capturestatus.h
     catalog/contenttypeaggregator.h
     catalog/contenttypeinfo.h
+    controller/hostcontract.h
     controller/keyvaluerecord.h
     controller/snappcoreobject.h
     controller/twinfo.h

@@ -1,13 +1,12 @@
 #include "appletmanager.h"
 
-#include "hostappids.h"
+#include "hostlogging.h"
 #include "videouploadapplet.h"
 
+#include "controller/hostcontract.h"
 #include "controller/twittercoreobject.h"
 
-#include <QLoggingCategory>
-
-Q_LOGGING_CATEGORY(lcHost, "zpv.host", QtInfoMsg)
+using namespace HostContract;
 
 AppletManager::AppletManager(QObject *parent)
     : QObject(parent)
@@ -41,7 +40,7 @@ void AppletManager::onSNAppReadyToClose(const QString &id, bool ok, unsigned lon
 {
     qCDebug(
         lcHost, "AppletManager::onSNAppReadyToClose() - %s %d %lu", qUtf8Printable(id), ok, flags);
-    if (id != HostAppIds::plugin() || !ok || !m_closing)
+    if (id != ownAppId() || !ok || !m_closing)
         return;
     m_closing = false;
     Q_EMIT pluginClosed();
@@ -50,31 +49,31 @@ void AppletManager::onSNAppReadyToClose(const QString &id, bool ok, unsigned lon
 void AppletManager::onRequestApp(const QString &appid, const QString &data, unsigned long flags)
 {
     qCDebug(lcHost, "AppletManager::onRequestApp() - %s %lu", qUtf8Printable(appid), flags);
-    if (appid == HostAppIds::videoUpload())
+    if (appid == videoUploadAppId())
         startUpload(data);
-    else if (appid == HostAppIds::plugin())
+    else if (appid == ownAppId())
         Q_EMIT pluginBroughtBack();
-    else if (appid == HostAppIds::tray())
+    else if (appid == trayAppId())
         Q_EMIT trayAppletRequested();
 }
 
 void AppletManager::onAppRequest(const QString &appId, unsigned long flags)
 {
     qCDebug(lcHost, "AppletManager::onAppRequest() - %s %lu", qUtf8Printable(appId), flags);
-    if (flags != 4)
+    if (flags != AppRequest::Close)
         return;
-    if (appId == HostAppIds::plugin()) {
+    if (appId == ownAppId()) {
         // The plug-in leaves only once it says it is ready.
         m_closing = true;
         Q_EMIT requestSNAppReadyToClose(appId, 0);
-    } else if (appId == HostAppIds::videoUpload() && m_upload) {
+    } else if (appId == videoUploadAppId() && m_upload) {
         m_upload->close();
     }
 }
 
 void AppletManager::onPluginPutAway()
 {
-    Q_EMIT appClosed(HostAppIds::plugin(), 0x4);
+    Q_EMIT appClosed(ownAppId(), OnAppClosed::InHandOver);
 }
 
 void AppletManager::startUpload(const QString &data)

@@ -1,11 +1,13 @@
 #include "composepage.h"
 
-#include "hostappids.h"
+#include "controller/hostcontract.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 namespace {
 const QRegularExpression &linkPattern()
@@ -80,7 +82,7 @@ void ComposePage::pageShown()
     // Without a link yet, ask for one; the plug-in ignores the request while
     // it is still waiting for the upload, whose end brings the link anyway.
     if (m_shortLink.isEmpty())
-        Q_EMIT requestSendInfo(InfoKind::shortUrlRequest);
+        Q_EMIT requestSendInfo(InfoKind::ShortUrlRequest);
 }
 
 void ComposePage::clearPage()
@@ -103,7 +105,7 @@ void ComposePage::updateCounter()
 
 void ComposePage::onSendInfo(const QString &info, unsigned long flags)
 {
-    if ((flags & InfoKind::shortUrl) && !info.isEmpty() && info != m_shortLink) {
+    if ((flags & InfoKind::ShortUrl) && !info.isEmpty() && info != m_shortLink) {
         const QString old = m_shortLink;
         m_shortLink = info;
         m_link->setText(tr("Link: %1").arg(info));
@@ -115,7 +117,7 @@ void ComposePage::onSendInfo(const QString &info, unsigned long flags)
         m_text->setPlainText(current);
         Q_EMIT shortLinkArrived(info);
     }
-    if (flags == InfoKind::reportNow)
+    if (flags == InfoKind::ReportNow)
         Q_EMIT reportInfo(
-            recordText({ { QStringLiteral("description"), text() } }), InfoKind::tweet);
+            recordText({ { QStringLiteral("description"), text() } }), InfoKind::Tweet);
 }

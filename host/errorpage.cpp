@@ -1,7 +1,11 @@
 #include "errorpage.h"
 
+#include "controller/hostcontract.h"
+
 #include <QLabel>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 ErrorPage::ErrorPage(QWidget *parent)
     : WizardPage(tr("Something went wrong"), parent)
@@ -21,18 +25,18 @@ ErrorPage::ErrorPage(QWidget *parent)
 QString ErrorPage::explain(unsigned long code)
 {
     switch (code) {
-    case 2:
+    case ShowError::SignInRefused:
         return tr("Twitter did not accept the user name or password.");
-    case 1024:
+    case ShowError::NoAnswer:
         return tr("Twitter could not be reached. Check the network connection and the "
                   "service address in the settings.");
-    case 4:
+    case ShowError::SignUpPageFailed:
         return tr("The sign-up page could not be opened in the web browser.");
-    case 8:
+    case ShowError::StoredSignInInvalid:
         return tr("The saved sign-in is no longer valid. Please sign in again.");
-    case 32:
+    case ShowError::NoLink:
         return tr("The video has no web link to put in the tweet.");
-    case 2048:
+    case ShowError::ShareFailed:
         return tr("The tweet could not be sent.");
     default:
         return tr("The share could not be completed.");

@@ -61,9 +61,8 @@ ThumbnailGrid *GalleryWindow::currentGrid() const
 }
 
 void GalleryWindow::onAddContentType(
-    QString name, QString title, QList<QDir> dirList, ulong type, ulong flags)
+    QString name, QString title, QList<QDir> dirList, ulong type, ulong)
 {
-    Q_UNUSED(flags)
     auto *grid = new ThumbnailGrid(dirList, m_tabs);
     grid->setObjectName(name);
     grid->setProperty("contentType", QVariant::fromValue(type));

@@ -2,11 +2,10 @@
 // applets built into the gallery into a MetaData folder:
 //   zpv-gallery-metadata FOLDER PLUGIN_PATH HOST_PATH
 // Paths are relative to the gallery's own folder, as the reader resolves them.
-#include "hostappids.h"
-
 #include "catalog/appinfoxml.h"
 #include "catalog/ctaappinfo.h"
 #include "catalog/language.h"
+#include "controller/hostcontract.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,7 +113,7 @@ int main(int argc, char *argv[])
     }
 
     CTAAppInfo plugin;
-    plugin.id = HostAppIds::plugin();
+    plugin.id = HostContract::ownAppId();
     plugin.appPath = args.at(2);
     plugin.libId = QStringLiteral("zpvtwitter");
     plugin.libAppCount = 1;
@@ -126,7 +125,7 @@ int main(int argc, char *argv[])
     plugin.version = QStringLiteral(ZPV_VERSION);
 
     CTAAppInfo upload;
-    upload.id = HostAppIds::videoUpload();
+    upload.id = HostContract::videoUploadAppId();
     upload.appPath = args.at(3);
     upload.libId = QStringLiteral("zpv-gallery");
     upload.libAppCount = 2;
@@ -139,7 +138,7 @@ int main(int argc, char *argv[])
     upload.version = plugin.version;
 
     CTAAppInfo tray = upload;
-    tray.id = HostAppIds::tray();
+    tray.id = HostContract::trayAppId();
     tray.appIndex = 1;
     tray.appType = 1;
     tray.caption = QStringLiteral("Gallery tray");

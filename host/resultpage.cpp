@@ -1,9 +1,11 @@
 #include "resultpage.h"
 
-#include "hostappids.h"
+#include "controller/hostcontract.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 ResultPage::ResultPage(QWidget *parent)
     : WizardPage(tr("Shared"), parent)
@@ -32,7 +34,7 @@ QString ResultPage::message() const
 
 void ResultPage::setOutcome(unsigned long welcome)
 {
-    if (welcome == 24)
+    if (welcome == ShowWelcome::UploadsDone)
         m_message->setText(tr("All uploads finished."));
     else
         m_message->setText(tr("Your tweet was sent. This window closes by itself in a moment."));
@@ -40,6 +42,6 @@ void ResultPage::setOutcome(unsigned long welcome)
 
 void ResultPage::onSendInfo(const QString &text, unsigned long flags)
 {
-    if ((flags & InfoKind::shortUrl) && !text.isEmpty())
+    if ((flags & InfoKind::ShortUrl) && !text.isEmpty())
         m_link->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(text.toHtmlEscaped()));
 }

@@ -1,6 +1,6 @@
 #include "reviewpage.h"
 
-#include "hostappids.h"
+#include "controller/hostcontract.h"
 
 #include "catalog/contentinfo.h"
 
@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 ReviewPage::ReviewPage(QWidget *parent)
     : WizardPage(tr("Review your selection"), parent)
@@ -51,14 +53,14 @@ void ReviewPage::clearPage()
 
 void ReviewPage::onSendInfo(const QString &text, const QImage &image, unsigned long flags)
 {
-    if (flags == InfoKind::reportNow) {
+    if (flags == InfoKind::ReportNow) {
         if (!m_paths.isEmpty())
-            Q_EMIT reportInfo(pathListText(m_paths), InfoKind::paths);
+            Q_EMIT reportInfo(pathListText(m_paths), InfoKind::Paths);
         return;
     }
-    if (!(flags & InfoKind::paths))
+    if (!(flags & InfoKind::Paths))
         return;
-    if (flags & InfoKind::endMarker) {
+    if (flags & InfoKind::EndMarker) {
         m_paths = m_incoming;
         m_incoming.clear();
         Q_EMIT buttonsChanged();
@@ -92,7 +94,7 @@ QString ReviewPage::describeLimits(const QString &ls)
     if (parts.size() != 5)
         return tr("The selection cannot be shared.");
     QStringList lines;
-    if (parts.at(3).toULong() & 0x10)
+    if (parts.at(3).toULong() & Limits::CountExceeded)
         lines.append(tr("Select only %n item(s).", nullptr, parts.at(2).toInt()));
     const QStringList entries = parts.at(4).split(QStringLiteral("<!>"), Qt::SkipEmptyParts);
     for (const QString &entry : entries) {
@@ -101,11 +103,11 @@ QString ReviewPage::describeLimits(const QString &ls)
             continue;
         const QString name = QFileInfo(fields.at(0)).fileName();
         const unsigned long bits = fields.at(1).toULong();
-        if (bits & 0x20)
+        if (bits & Limits::WrongKind)
             lines.append(tr("%1 is not a video.").arg(name));
-        if (bits & 0x8)
+        if (bits & Limits::DurationExceeded)
             lines.append(tr("%1 runs too long.").arg(name));
-        if (bits & 0x4)
+        if (bits & Limits::SizeExceeded)
             lines.append(tr("%1 is too large.").arg(name));
     }
     if (lines.isEmpty())

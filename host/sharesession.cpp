@@ -10,23 +10,17 @@
 #include "signinpage.h"
 #include "wizardhost.h"
 
+#include "hostlogging.h"
+
+#include "controller/hostcontract.h"
 #include "controller/twittercoreobject.h"
 #include "platform/osproxylib.h"
 
-#include <QLoggingCategory>
 #include <QPainter>
 
-Q_DECLARE_LOGGING_CATEGORY(lcHost)
+using namespace HostContract;
 
 namespace {
-// registerForInfoRequest flags.
-constexpr unsigned long takesImages = 0x200;
-constexpr unsigned long reports = 0x400;
-// registerWizardPage flags.
-constexpr unsigned long uploadNext = 0x1;
-constexpr unsigned long uploadBack = 0x2;
-constexpr unsigned long noNext = 0x4;
-
 // Every connection is made even when an earlier one failed.
 template<typename... Results>
 bool connectAll(const Results &...results)
@@ -136,20 +130,20 @@ bool ShareSession::registerPages()
     ComposePage *compose = wizard->composePage();
     return connectAll(
         // Buttons whose Next the host routes to the page's own controller slot.
-        core->registerWizardPage(signIn, noNext),
+        core->registerWizardPage(signIn, PageButtons::NoNext),
         connect(signIn, SIGNAL(nextClicked(bool)), core, SLOT(onLoginNext(bool)), queued),
-        core->registerWizardPage(review, noNext),
+        core->registerWizardPage(review, PageButtons::NoNext),
         connect(review, SIGNAL(nextClicked(bool)), core, SLOT(onReviewNextBtn(bool)), queued),
         connect(mustUpload, SIGNAL(nextClicked(bool)), core, SLOT(onNextMustUploadClicked(bool)),
             queued),
         connect(mustUpload, SIGNAL(backClicked(bool)), core, SLOT(onBackMustUploadClicked(bool)),
             queued),
-        core->registerWizardPage(compose, uploadNext | uploadBack),
-        core->registerWizardPage(wizard->errorPage(), noNext),
+        core->registerWizardPage(compose, PageButtons::UploadNext | PageButtons::UploadBack),
+        core->registerWizardPage(wizard->errorPage(), PageButtons::NoNext),
         // The info exchange.
-        core->registerForInfoRequest(signIn, reports),
-        core->registerForInfoRequest(review, takesImages | reports),
-        core->registerForInfoRequest(compose, reports),
+        core->registerForInfoRequest(signIn, InfoPage::Reports),
+        core->registerForInfoRequest(review, InfoPage::TakesImages | InfoPage::Reports),
+        core->registerForInfoRequest(compose, InfoPage::Reports),
         core->registerForInfoRequest(wizard->resultPage(), 0));
 }
 

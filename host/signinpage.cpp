@@ -1,6 +1,6 @@
 #include "signinpage.h"
 
-#include "hostappids.h"
+#include "controller/hostcontract.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 SignInPage::SignInPage(QWidget *parent)
     : WizardPage(tr("Sign in to Twitter"), parent)
@@ -83,11 +85,11 @@ void SignInPage::update()
 
 void SignInPage::onSendInfo(const QString &text, unsigned long flags)
 {
-    if (flags & InfoKind::userName) {
+    if (flags & InfoKind::UserName) {
         m_displayName = text;
         update();
     }
-    if (flags & InfoKind::signIn) {
+    if (flags & InfoKind::SignIn) {
         const QHash<QString, QString> record = parseRecord(text);
         m_confirmedUser = record.value(QStringLiteral("author"));
         m_maskedPassword = record.value(QStringLiteral("password"));
@@ -95,7 +97,7 @@ void SignInPage::onSendInfo(const QString &text, unsigned long flags)
             m_user->setText(m_confirmedUser);
         m_remember->setChecked(record.value(QStringLiteral("remember")).toInt() != 0);
     }
-    if (flags == InfoKind::reportNow) {
+    if (flags == InfoKind::ReportNow) {
         // After a confirmed sign-in the field still holds what the user typed;
         // the plug-in only ever gets back what it handed out or what was typed.
         const QString password
@@ -105,6 +107,6 @@ void SignInPage::onSendInfo(const QString &text, unsigned long flags)
                 { QStringLiteral("password"), password },
                 { QStringLiteral("remember"),
                     m_remember->isChecked() ? QStringLiteral("1") : QStringLiteral("0") } }),
-            InfoKind::signIn);
+            InfoKind::SignIn);
     }
 }

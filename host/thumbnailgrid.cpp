@@ -14,12 +14,11 @@ constexpr int iconEdge = 160;
 
 void initBadges()
 {
-    static const bool done = [] {
+    [[maybe_unused]] static const bool done = [] {
         initSharedImages();
         initBadgeImages();
         return true;
     }();
-    Q_UNUSED(done)
 }
 } // namespace
 

@@ -1,9 +1,10 @@
 #include "videouploadapplet.h"
 
-#include "hostappids.h"
+#include "hostlogging.h"
 
 #include "badges/badger.h"
 #include "catalog/contentinfo.h"
+#include "controller/hostcontract.h"
 #include "twitter/httptransport.h"
 #include "twitter/signature.h"
 #include "twitter/signedrequest.h"
@@ -11,12 +12,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <QNetworkReply>
 #include <QTimer>
 
-Q_DECLARE_LOGGING_CATEGORY(lcHost)
+using namespace HostContract;
 
 namespace {
 const QString uploadPath = QStringLiteral("/upload");
@@ -101,7 +101,7 @@ void VideoUploadApplet::onUploadProgress(qint64 sent, qint64 total)
     if (step == m_reportedStep)
         return;
     m_reportedStep = step;
-    Q_EMIT uploadStatus(HostAppIds::videoUpload(), true, m_path, QString(), underWay);
+    Q_EMIT uploadStatus(videoUploadAppId(), true, m_path, QString(), OnUploadStatus::UnderWay);
 }
 
 void VideoUploadApplet::onReplyFinished()
@@ -128,7 +128,7 @@ void VideoUploadApplet::onReplyFinished()
     }
     const QString linkText = link.toString(QUrl::FullyEncoded);
     Badger badger;
-    if (!badger.badgeContent(HostAppIds::videoUpload(), linkText, m_path, 0)) {
+    if (!badger.badgeContent(videoUploadAppId(), linkText, m_path, 0)) {
         fail(tr("The video's link could not be recorded with the file."));
         return;
     }
@@ -137,8 +137,8 @@ void VideoUploadApplet::onReplyFinished()
     const qint64 size = QFileInfo(m_path).size();
     Q_EMIT progress(size, size);
     Q_EMIT finished(linkText);
-    Q_EMIT uploadStatus(HostAppIds::videoUpload(), true, m_path, linkText, done);
-    Q_EMIT closed(HostAppIds::videoUpload(), closedWithResult | closedAfterWork);
+    Q_EMIT uploadStatus(videoUploadAppId(), true, m_path, linkText, OnUploadStatus::Finished);
+    Q_EMIT closed(videoUploadAppId(), OnAppClosed::WithResult | OnAppClosed::InHandOver);
 }
 
 void VideoUploadApplet::fail(const QString &reason)
@@ -148,6 +148,6 @@ void VideoUploadApplet::fail(const QString &reason)
     m_over = true;
     qCWarning(lcHost, "VideoUploadApplet::fail() - %s", qUtf8Printable(reason));
     Q_EMIT failed(reason);
-    Q_EMIT uploadStatus(HostAppIds::videoUpload(), false, m_path, QString(), 0);
-    Q_EMIT closed(HostAppIds::videoUpload(), closedAfterWork);
+    Q_EMIT uploadStatus(videoUploadAppId(), false, m_path, QString(), 0);
+    Q_EMIT closed(videoUploadAppId(), OnAppClosed::InHandOver);
 }

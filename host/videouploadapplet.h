@@ -12,17 +12,12 @@ class QNetworkReply;
 // message, uploads its video to the service's "/upload" signed with the
 // stored access token (through the plug-in's request helper, so with its
 // limits), records the returned link in the video's badge under its own app
-// id, and reports as the plug-in expects (0x1 under way, 0x2 finished, false
+// id, and reports as the plug-in expects (HostContract::OnUploadStatus, false
 // on failure), then closes.
 class VideoUploadApplet : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr unsigned long underWay = 0x1;
-    static constexpr unsigned long done = 0x2;
-    static constexpr unsigned long closedWithResult = 0x2;
-    static constexpr unsigned long closedAfterWork = 0x4;
-
     explicit VideoUploadApplet(QObject *parent = nullptr);
     ~VideoUploadApplet() override;
 

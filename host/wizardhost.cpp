@@ -8,6 +8,7 @@
 #include "reviewpage.h"
 #include "signinpage.h"
 
+#include "controller/hostcontract.h"
 #include "controller/twittercoreobject.h"
 
 #include <QCloseEvent>
@@ -16,6 +17,8 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+using namespace HostContract;
 
 WizardHost::WizardHost(QWidget *parent)
     : QWidget(parent)
@@ -122,9 +125,8 @@ void WizardHost::showPage(Page which)
     Q_EMIT pageChanged(which);
 }
 
-void WizardHost::showPageLater(Page which)
+void WizardHost::restoreAndShow(Page which)
 {
-    // A page the controller asks for brings the window back from the task bar.
     if (isMinimized())
         showNormal();
     showPage(which);
@@ -164,8 +166,8 @@ void WizardHost::backPressed()
 void WizardHost::onShowMustUpload(unsigned long flags)
 {
     reviewPage()->setMustUpload(true);
-    // At start (8) the review page comes first and its Next leads here.
-    if (flags == 0)
+    // At start the review page comes first and its Next leads here.
+    if (flags == ShowMustUpload::OnReviewNext)
         showPage(MustUpload);
 }
 
@@ -173,28 +175,38 @@ void WizardHost::onShowError(unsigned long flags)
 {
     const auto *core = qobject_cast<TwitterCoreObject *>(m_controller);
     // Sign-in failures go back to the sign-in page, the rest to the tweet.
-    m_errorReturn = (flags == 2 || flags == 1024 || flags == 8 || flags == 4) ? SignIn : Compose;
+    switch (flags) {
+    case ShowError::SignInRefused:
+    case ShowError::NoAnswer:
+    case ShowError::StoredSignInInvalid:
+    case ShowError::SignUpPageFailed:
+        m_errorReturn = SignIn;
+        break;
+    default:
+        m_errorReturn = Compose;
+        break;
+    }
     errorPage()->setError(flags, core ? core->getUserErrorMsg() : QString());
     m_handingOver = false;
-    showPageLater(Error);
+    restoreAndShow(Error);
 }
 
 void WizardHost::onPopupMessage(unsigned long) { }
 
 void WizardHost::onShowWelcome(unsigned long flags)
 {
-    if (flags == 8) {
+    if (flags == ShowWelcome::Cancelled) {
         Q_EMIT finished(false);
         return;
     }
     m_shared = true;
     resultPage()->setOutcome(flags);
-    showPageLater(Result);
+    restoreAndShow(Result);
 }
 
 void WizardHost::onStartUploadWizard(unsigned long flags)
 {
-    showPageLater(flags == 32 ? SignIn : Review);
+    restoreAndShow(flags == StartUploadWizard::WithoutToken ? SignIn : Review);
 }
 
 void WizardHost::onDoWizardNext(unsigned long)
@@ -236,15 +248,15 @@ void WizardHost::onResumeWizard(unsigned long flags)
 {
     m_handingOver = false;
     switch (flags) {
-    case 16:
-    case 64:
-        showPageLater(Review);
+    case ResumeWizard::UploadAgain:
+    case ResumeWizard::AtReview:
+        restoreAndShow(Review);
         break;
-    case 72:
-        showPageLater(Compose);
+    case ResumeWizard::AtTweet:
+        restoreAndShow(Compose);
         break;
     default:
-        showPageLater(SignIn);
+        restoreAndShow(SignIn);
         break;
     }
 }
@@ -280,7 +292,7 @@ void WizardHost::onGetLoggedInUserComplete(bool status, const QString &)
 
 void WizardHost::onYouTubeStatus(unsigned long status)
 {
-    if (m_current == Progress && status == 0)
+    if (m_current == Progress && status == YouTubeStatus::Idle)
         progressPage()->setMessage(tr("Upload finished."));
 }
 
@@ -289,7 +301,7 @@ void WizardHost::bringBack()
     m_handingOver = false;
     if (isMinimized())
         showNormal();
-    showPageLater(m_signedIn ? Compose : SignIn);
+    restoreAndShow(m_signedIn ? Compose : SignIn);
 }
 
 void WizardHost::showUploadFailure(const QString &reason)
@@ -297,5 +309,5 @@ void WizardHost::showUploadFailure(const QString &reason)
     m_handingOver = false;
     m_errorReturn = Review;
     errorPage()->setError(0, reason);
-    showPageLater(Error);
+    restoreAndShow(Error);
 }

@@ -83,7 +83,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void showPageLater(Page which);
+    // A page the controller asks for: the window comes back from the task bar.
+    void restoreAndShow(Page which);
     void updateButtons();
     void nextPressed();
     void backPressed();

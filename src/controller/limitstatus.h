@@ -1,6 +1,8 @@
 #ifndef LIMITSTATUS_H
 #define LIMITSTATUS_H
 
+#include "controller/hostcontract.h"
+
 #include <QHash>
 #include <QString>
 
@@ -10,10 +12,10 @@ class LimitStatus
 public:
     // One bit per broken limit, in the count status, per path and combined.
     enum LimitBit : unsigned long {
-        SizeExceeded = 0x4,
-        DurationExceeded = 0x8,
-        CountExceeded = 0x10,
-        WrongKind = 0x20,
+        SizeExceeded = HostContract::Limits::SizeExceeded,
+        DurationExceeded = HostContract::Limits::DurationExceeded,
+        CountExceeded = HostContract::Limits::CountExceeded,
+        WrongKind = HostContract::Limits::WrongKind,
     };
 
     LimitStatus() = default;

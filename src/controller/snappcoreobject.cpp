@@ -5,10 +5,11 @@
 
 #include <QFileInfo>
 
-SNAppCoreObject::SNAppCoreObject(QObject *parent, unsigned long flags)
+using namespace HostContract;
+
+SNAppCoreObject::SNAppCoreObject(QObject *parent, unsigned long)
     : QObject(parent)
 {
-    Q_UNUSED(flags)
     SNAppCoreObject::clear();
 }
 
@@ -52,17 +53,17 @@ unsigned long SNAppCoreObject::getMaxDuration() const
 bool SNAppCoreObject::registerWizardPage(QObject *page, unsigned long flags)
 {
     bool ok = false;
-    if (flags & UploadBackPage) {
+    if (flags & PageButtons::UploadBack) {
         ok = connect(page, SIGNAL(backClicked(bool)), this, SLOT(onWizardUploadBackBtn(bool)),
             Qt::QueuedConnection);
     } else {
         ok = connect(page, SIGNAL(backClicked(bool)), this, SLOT(onWizardBackBtn(bool)),
             Qt::QueuedConnection);
     }
-    if (flags & UploadNextPage) {
+    if (flags & PageButtons::UploadNext) {
         ok = connect(page, SIGNAL(nextClicked(bool)), this, SLOT(onWizardUploadBtn(bool)),
             Qt::QueuedConnection);
-    } else if (!(flags & NoNextPage)) {
+    } else if (!(flags & PageButtons::NoNext)) {
         ok = connect(page, SIGNAL(nextClicked(bool)), this, SLOT(onWizardNextBtn(bool)),
             Qt::QueuedConnection);
     }
@@ -73,9 +74,12 @@ bool SNAppCoreObject::registerWizardPage(QObject *page, unsigned long flags)
 
 bool SNAppCoreObject::registerWizardPage(QObject *page, bool uploadNext, bool uploadBack)
 {
-    return registerWizardPage(page,
-        (uploadNext ? (unsigned long)UploadNextPage : 0ul)
-            | (uploadBack ? (unsigned long)UploadBackPage : 0ul));
+    unsigned long flags = 0;
+    if (uploadNext)
+        flags |= PageButtons::UploadNext;
+    if (uploadBack)
+        flags |= PageButtons::UploadBack;
+    return registerWizardPage(page, flags);
 }
 
 void SNAppCoreObject::onSubmitForApproval(const QStringList &paths, unsigned long flags)
@@ -100,7 +104,7 @@ void SNAppCoreObject::onSubmitForApproval(const QStringList &paths, unsigned lon
     const unsigned long combined = status.combinedStatus();
     m_approved = combined == 0;
     Q_EMIT reviewApproval(m_approved, combined);
-    if (!m_approved && (flags & 0x2))
+    if (!m_approved && (flags & SubmitForApproval::ShowLimits))
         Q_EMIT displayLimitsErrorMsg(status.toString(), 0);
 }
 

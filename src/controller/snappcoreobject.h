@@ -1,6 +1,7 @@
 #ifndef SNAPPCOREOBJECT_H
 #define SNAPPCOREOBJECT_H
 
+#include "controller/hostcontract.h"
 #include "zpvtwitter_export.h"
 
 #include <QObject>
@@ -18,13 +19,6 @@ public:
     // Only movie files pass while this constraint flag is set.
     static constexpr unsigned long MovieFilesOnly = 0x4;
 
-    // registerWizardPage flags.
-    enum PageFlag : unsigned long {
-        UploadNextPage = 0x1,
-        UploadBackPage = 0x2,
-        NoNextPage = 0x4,
-    };
-
     // The second argument is not used.
     SNAppCoreObject(QObject *parent, unsigned long flags);
     ~SNAppCoreObject() override;
@@ -37,8 +31,9 @@ public:
     unsigned long getMaxSize() const;
     unsigned long getMaxDuration() const;
 
-    // Connects, queued, the page's backClicked, nextClicked and applyClicked;
-    // the result is that of the last connection.
+    // Connects, queued, the page's backClicked, nextClicked and applyClicked
+    // as flags (HostContract::PageButtons) say; the result is that of the
+    // last connection.
     bool registerWizardPage(QObject *page, unsigned long flags);
     bool registerWizardPage(QObject *page, bool uploadNext, bool uploadBack);
 
@@ -48,7 +43,7 @@ Q_SIGNALS:
     void reviewApproval(bool approved, unsigned long flags);
 
 public Q_SLOTS:
-    // flags 0x2: send the limits message when the selection is refused.
+    // flags: HostContract::SubmitForApproval.
     virtual void onSubmitForApproval(const QStringList &paths, unsigned long flags);
 
 protected:

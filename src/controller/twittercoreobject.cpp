@@ -6,12 +6,7 @@
 
 #include <QTimer>
 
-const QString TwitterCoreObject::ownAppId
-    = QStringLiteral("{BB23CC56-D53E-456e-BD39-5A8A8A394279}");
-const QString TwitterCoreObject::videoUploadAppId
-    = QStringLiteral("{D263A27F-C49A-4dd7-8C8B-A253CF319468}");
-const QString TwitterCoreObject::trayAppId
-    = QStringLiteral("{5E799358-947D-4c3b-9F93-E75A7ABAFC0F}");
+using namespace HostContract;
 
 TwitterCoreObject::TwitterCoreObject(QObject *wizardHost, unsigned long appletManager)
     : SNAppCoreObject(wizardHost, appletManager)
@@ -125,31 +120,30 @@ QString TwitterCoreObject::getUserErrorMsg() const
     return m_userErrorMsg;
 }
 
-void TwitterCoreObject::onStartCoreObject(unsigned long flags)
+void TwitterCoreObject::onStartCoreObject(unsigned long)
 {
-    Q_UNUSED(flags)
-    m_signedIn = false;
+    m_flow.signedIn = false;
     if (m_client->haveAccessToken(0)) {
-        Q_EMIT startUploadWizard(16);
-        m_checkingStoredSignIn = true;
+        Q_EMIT startUploadWizard(StartUploadWizard::WithToken);
+        m_flow.checkingStoredSignIn = true;
         getLoggedInUser();
     } else {
-        Q_EMIT startUploadWizard(32);
+        Q_EMIT startUploadWizard(StartUploadWizard::WithoutToken);
         Q_EMIT getLoggedInUserComplete(false, QString());
     }
-    onSubmitForApproval(selectionPaths(), 0x2);
-    if (m_mustUploadFirst && isApproved())
-        Q_EMIT showMustUpload(8);
+    onSubmitForApproval(selectionPaths(), SubmitForApproval::ShowLimits);
+    if (m_flow.mustUploadFirst && isApproved())
+        Q_EMIT showMustUpload(ShowMustUpload::AtStart);
 }
 
 void TwitterCoreObject::onResume(unsigned long flags)
 {
-    if (flags & (0x2 | 0x4 | 0x8 | 0x400)) {
-        Q_EMIT resumeWizard(32);
-    } else if (flags & 0x800) {
-        Q_EMIT resumeWizard(64);
+    if (flags & OnResume::SignInStates) {
+        Q_EMIT resumeWizard(ResumeWizard::AtSignIn);
+    } else if (flags & OnResume::ReviewState) {
+        Q_EMIT resumeWizard(ResumeWizard::AtReview);
     } else {
-        Q_EMIT startUploadWizard(0);
+        Q_EMIT startUploadWizard(StartUploadWizard::Restart);
         getLoggedInUser();
     }
 }
@@ -159,21 +153,20 @@ void TwitterCoreObject::sysTrayClicked(bool clicked)
     if (!clicked)
         return;
     ContentInfo info;
-    info.applicationId = ownAppId;
+    info.applicationId = ownAppId();
     contentInfoToXml(info);
-    Q_EMIT requestApp(trayAppId, info.xml, 64);
+    Q_EMIT requestApp(trayAppId(), info.xml, RequestApp::OpenTray);
 }
 
 void TwitterCoreObject::onMinimize()
 {
-    m_closeDownState = MinimisedByUser;
+    m_closeDownState = CloseDown::MinimisedByUser;
     Q_EMIT startMinimize(true);
 }
 
-void TwitterCoreObject::startCloseDownLater(unsigned long flags)
+void TwitterCoreObject::startCloseDownLater(unsigned long)
 {
-    Q_UNUSED(flags)
-    m_closeDownState = CloseLater;
+    m_closeDownState = CloseDown::Later;
     Q_EMIT startMinimize(true);
     m_closeDownTimer->stop();
     m_closeDownTimer->start(m_closeDownDelayMs);
@@ -184,30 +177,26 @@ void TwitterCoreObject::setCloseDownDelay(int milliseconds)
     m_closeDownDelayMs = milliseconds;
 }
 
-void TwitterCoreObject::onShowEvent(unsigned long flags)
+void TwitterCoreObject::onShowEvent(unsigned long)
 {
-    Q_UNUSED(flags)
     m_closeDownTimer->stop();
 }
 
-void TwitterCoreObject::onHideEvent(unsigned long flags)
-{
-    Q_UNUSED(flags)
-}
+void TwitterCoreObject::onHideEvent(unsigned long) { }
 
 void TwitterCoreObject::onCloseDownLaterTimer()
 {
     m_closeDownTimer->stop();
-    m_closeDownState = CloseNone;
-    Q_EMIT appRequest(ownAppId, 4);
+    m_closeDownState = CloseDown::None;
+    Q_EMIT appRequest(ownAppId(), AppRequest::Close);
 }
 
 void TwitterCoreObject::onRequestShutdown(unsigned long flags)
 {
     m_requestFlags = flags;
-    if (m_waitingForUpload) {
-        m_closeDownState = CloseDuringHandOver;
-        flags |= 0x2;
+    if (m_flow.waitingForUpload) {
+        m_closeDownState = CloseDown::DuringHandOver;
+        flags |= CloseDown::DuringHandOver;
     }
     Q_EMIT verifyShutdown(qobject_cast<QWidget *>(m_wizardHost), true, flags);
 }
@@ -215,76 +204,67 @@ void TwitterCoreObject::onRequestShutdown(unsigned long flags)
 void TwitterCoreObject::onRequestAuthorizeRequestApp(unsigned long flags)
 {
     m_requestFlags = flags;
-    if (m_waitingForUpload) {
-        m_closeDownState = CloseDuringHandOver;
-        flags |= 0x2;
+    if (m_flow.waitingForUpload) {
+        m_closeDownState = CloseDown::DuringHandOver;
+        flags |= CloseDown::DuringHandOver;
     }
-    Q_EMIT authorizeRequestApp(ownAppId, true, flags);
+    Q_EMIT authorizeRequestApp(ownAppId(), true, flags);
 }
 
-void TwitterCoreObject::confirmShutdown(int response, unsigned long flags)
+void TwitterCoreObject::confirmShutdown(int response, unsigned long)
 {
-    Q_UNUSED(flags)
-    if (response == 1)
-        m_closeDownState = CloseLater;
-    Q_EMIT verifyShutdown(qobject_cast<QWidget *>(m_wizardHost), response == 1 || response == 2,
-        m_requestFlags | m_closeDownState);
+    if (response == ConfirmResponse::AgreeAndCloseLater)
+        m_closeDownState = CloseDown::Later;
+    const bool agree
+        = response == ConfirmResponse::AgreeAndCloseLater || response == ConfirmResponse::Agree;
+    Q_EMIT verifyShutdown(
+        qobject_cast<QWidget *>(m_wizardHost), agree, m_requestFlags | m_closeDownState);
 }
 
-void TwitterCoreObject::confirmAuthorize(int response, unsigned long flags)
+void TwitterCoreObject::confirmAuthorize(int response, unsigned long)
 {
-    Q_UNUSED(flags)
-    if (response == 1)
-        m_closeDownState = CloseLater;
-    Q_EMIT authorizeRequestApp(
-        ownAppId, response == 1 || response == 2, m_requestFlags | m_closeDownState);
+    if (response == ConfirmResponse::AgreeAndCloseLater)
+        m_closeDownState = CloseDown::Later;
+    const bool agree
+        = response == ConfirmResponse::AgreeAndCloseLater || response == ConfirmResponse::Agree;
+    Q_EMIT authorizeRequestApp(ownAppId(), agree, m_requestFlags | m_closeDownState);
 }
 
-void TwitterCoreObject::onRequestSNAppReadyToClose(const QString &id, unsigned long flags)
+void TwitterCoreObject::onRequestSNAppReadyToClose(const QString &id, unsigned long)
 {
-    Q_UNUSED(flags)
-    if (id != ownAppId)
+    if (id != ownAppId())
         return;
     Q_EMIT snAppReadyToClose(id, true, m_closeDownState);
-    m_closeDownState = CloseNone;
+    m_closeDownState = CloseDown::None;
 }
 
 void TwitterCoreObject::resetVerifyFlags()
 {
-    m_closeDownState = CloseNone;
+    m_closeDownState = CloseDown::None;
     m_requestFlags = 0;
 }
 
-void TwitterCoreObject::onCancel(bool checked)
+void TwitterCoreObject::onCancel(bool)
 {
-    Q_UNUSED(checked)
     abandonShare();
-    Q_EMIT showWelcome(8);
+    Q_EMIT showWelcome(ShowWelcome::Cancelled);
     Q_EMIT clearWizardPages(0);
 }
 
-void TwitterCoreObject::onConfirm(int response, unsigned long flags)
-{
-    // No jobs of our own run, so there is never one to confirm.
-    Q_UNUSED(response)
-    Q_UNUSED(flags)
-}
+// No jobs of our own run, so there is never one to confirm or cancel.
+void TwitterCoreObject::onConfirm(int, unsigned long) { }
 
-void TwitterCoreObject::onThreadCancelled(long id, unsigned long flags)
-{
-    Q_UNUSED(id)
-    Q_UNUSED(flags)
-}
+void TwitterCoreObject::onThreadCancelled(long, unsigned long) { }
 
 void TwitterCoreObject::abandonShare()
 {
     ++m_share;
     m_pendingReportMask = 0;
     m_reportMask = 0;
-    m_shortUrlRequestPending = false;
-    m_tweetDeferred = false;
-    m_signingIn = false;
-    m_checkingStoredSignIn = false;
+    m_flow.shortUrlRequestPending = false;
+    m_flow.tweetDeferred = false;
+    m_flow.signingIn = false;
+    m_flow.checkingStoredSignIn = false;
     for (AwaitedResults *results : { &m_signIns, &m_checks, &m_shortLinks, &m_tweets })
         results->abandon();
 }
@@ -299,10 +279,10 @@ void TwitterCoreObject::clear()
 {
     SNAppCoreObject::clear();
     abandonShare();
-    m_signedIn = false;
+    m_flow.signedIn = false;
     resetVerifyFlags();
-    m_mustUploadFirst = false;
-    m_waitingForUpload = false;
+    m_flow.mustUploadFirst = false;
+    m_flow.waitingForUpload = false;
     m_errorLog.clear();
     m_userErrorMsg.clear();
     m_tweetInfo.clear();

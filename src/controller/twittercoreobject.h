@@ -3,6 +3,7 @@
 
 #include "zpvtwitter_export.h"
 
+#include "controller/hostcontract.h"
 #include "controller/keyvaluerecord.h"
 #include "controller/snappcoreobject.h"
 #include "controller/twinfo.h"
@@ -22,34 +23,12 @@ class Twitter_core;
 // through the wizard host, takes the selection from the applet manager,
 // signs the user in and shares through its Twitter client. The host talks to
 // it only through the signals and slots below, connected by their signature
-// strings, so names and parameter lists must not change.
+// strings, so names and parameter lists must not change; the values in their
+// flags words are those of controller/hostcontract.h.
 class ZPVTWITTER_EXPORT TwitterCoreObject : public SNAppCoreObject
 {
     Q_OBJECT
 public:
-    static const QString ownAppId;
-    static const QString videoUploadAppId;
-    static const QString trayAppId;
-
-    // Info kinds of sendInfo, requestSendInfo and reportInfo.
-    enum InfoKind : unsigned long {
-        InfoUserName = 0x1,
-        InfoShortUrlRequest = 0x8,
-        InfoShortUrl = 0x10,
-        InfoPaths = 0x40,
-        InfoItem = 0x100,
-        InfoReportNow = 0x200,
-        InfoEndMarker = 0x2000,
-        InfoSignIn = 0x1000,
-        InfoTweet = 0x8000,
-    };
-
-    // registerForInfoRequest flags.
-    enum InfoPageFlag : unsigned long {
-        PageTakesImages = 0x200,
-        PageReports = 0x400,
-    };
-
     // wizardHost becomes the Qt parent; appletManager holds the address of
     // the host's applet manager object.
     TwitterCoreObject(QObject *wizardHost, unsigned long appletManager);
@@ -163,14 +142,6 @@ protected:
     void setCloseDownDelay(int milliseconds);
 
 private:
-    // Why the plug-in is hiding or closing, as reported to the applet manager.
-    enum CloseDownState : unsigned long {
-        CloseNone = 0,
-        CloseDuringHandOver = 2,
-        CloseLater = 6,
-        MinimisedByUser = 14,
-    };
-
     void getSelectedContent();
     void connectClient();
     void connectWizardHost();
@@ -208,6 +179,33 @@ private:
         }
     };
 
+    // Where the share stands. The flags do not exclude each other: the
+    // hand-over and a sign-in run side by side, and a tweet may wait for the
+    // upload. abandonShare() forgets the steps under way (the two sign-in
+    // checks, the short-link request, the deferred tweet); clear() also the
+    // sign-in and the hand-over; uploadDone lasts as long as the controller.
+    struct ShareFlow
+    {
+        // A password sign-in was accepted and its user check is under way.
+        bool signingIn = false;
+        // The stored token was found at start and no failed check has shown
+        // its error yet (a confirmed check leaves it set): a failed user
+        // check then shows StoredSignInInvalid.
+        bool checkingStoredSignIn = false;
+        // The last user check confirmed the user.
+        bool signedIn = false;
+        // The selected video has no link from the video upload applet.
+        bool mustUploadFirst = false;
+        // Handed over to the video upload applet, whose report is awaited.
+        bool waitingForUpload = false;
+        // The video upload applet reported the upload finished.
+        bool uploadDone = false;
+        // A page asked for a short link: requested once the paths arrive.
+        bool shortUrlRequestPending = false;
+        // Tweet pressed during the hand-over: sent by onShortUrlInPlace.
+        bool tweetDeferred = false;
+    };
+
     Twitter_core *m_client = nullptr;
     QObject *m_wizardHost = nullptr;
     QObject *m_appletManager = nullptr;
@@ -221,17 +219,12 @@ private:
     KeyValueRecord m_signInRecord;
     unsigned long m_pendingReportMask = 0;
     unsigned long m_reportMask = 0;
-    unsigned long m_tweetReportMask = InfoTweet | InfoSignIn | InfoPaths;
-    bool m_shortUrlRequestPending = false;
-    unsigned long m_closeDownState = 0;
+    unsigned long m_tweetReportMask = HostContract::InfoKind::Tweet | HostContract::InfoKind::SignIn
+        | HostContract::InfoKind::Paths;
+    // Why the plug-in is hiding or closing (HostContract::CloseDown).
+    unsigned long m_closeDownState = HostContract::CloseDown::None;
     unsigned long m_requestFlags = 0;
-    bool m_signingIn = false;
-    bool m_checkingStoredSignIn = false;
-    bool m_signedIn = false;
-    bool m_mustUploadFirst = false;
-    bool m_waitingForUpload = false;
-    bool m_tweetDeferred = false;
-    bool m_uploadDone = false;
+    ShareFlow m_flow;
     AwaitedResults m_signIns;
     AwaitedResults m_checks;
     AwaitedResults m_shortLinks;

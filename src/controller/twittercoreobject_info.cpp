@@ -4,11 +4,13 @@
 #include "catalog/contentinfo.h"
 #include "twitter/twitter_core.h"
 
+using namespace HostContract;
+
 bool TwitterCoreObject::registerForInfoRequest(QObject *page, unsigned long flags)
 {
     bool ok = connect(page, SIGNAL(requestSendInfo(unsigned long)), this,
         SLOT(onRequestSendInfo(unsigned long)), Qt::QueuedConnection);
-    if (flags & PageTakesImages) {
+    if (flags & InfoPage::TakesImages) {
         ok = connect(this, SIGNAL(sendInfo(const QString &, const QImage &, unsigned long)), page,
                  SLOT(onSendInfo(const QString &, const QImage &, unsigned long)),
                  Qt::QueuedConnection)
@@ -18,7 +20,7 @@ bool TwitterCoreObject::registerForInfoRequest(QObject *page, unsigned long flag
                  SLOT(onSendInfo(const QString &, unsigned long)), Qt::QueuedConnection)
             && ok;
     }
-    if (flags & PageReports) {
+    if (flags & InfoPage::Reports) {
         ok = connect(page, SIGNAL(reportInfo(const QString &, unsigned long)), this,
                  SLOT(onReportInfo(const QString &, unsigned long)), Qt::QueuedConnection)
             && ok;
@@ -31,43 +33,44 @@ void TwitterCoreObject::armPendingStep(unsigned long mask, bool textPages, bool 
     m_pendingReportMask = mask;
     m_reportMask = 0;
     if (textPages)
-        Q_EMIT sendInfo(QString(), InfoReportNow);
+        Q_EMIT sendInfo(QString(), InfoKind::ReportNow);
     if (imagePages)
-        Q_EMIT sendInfo(QString(), QImage(), InfoReportNow);
+        Q_EMIT sendInfo(QString(), QImage(), InfoKind::ReportNow);
 }
 
 void TwitterCoreObject::onRequestSendInfo(unsigned long flags)
 {
-    if ((flags & InfoShortUrlRequest) && !m_waitingForUpload) {
+    if ((flags & InfoKind::ShortUrlRequest) && !m_flow.waitingForUpload) {
         m_shortUrl.clear();
-        m_shortUrlRequestPending = true;
-        armPendingStep(InfoPaths, false, true);
+        m_flow.shortUrlRequestPending = true;
+        armPendingStep(InfoKind::Paths, false, true);
     }
-    if ((flags & InfoShortUrl) && !m_shortUrl.isEmpty())
-        Q_EMIT sendInfo(m_shortUrl, InfoShortUrl);
-    if (flags & InfoUserName)
-        Q_EMIT sendInfo(m_client->user.name, InfoUserName);
-    if (flags & InfoTweet)
-        Q_EMIT sendInfo(m_tweetInfo.record.toString(), InfoTweet);
-    if (flags & InfoSignIn) {
+    if ((flags & InfoKind::ShortUrl) && !m_shortUrl.isEmpty())
+        Q_EMIT sendInfo(m_shortUrl, InfoKind::ShortUrl);
+    if (flags & InfoKind::UserName)
+        Q_EMIT sendInfo(m_client->user.name, InfoKind::UserName);
+    if (flags & InfoKind::Tweet)
+        Q_EMIT sendInfo(m_tweetInfo.record.toString(), InfoKind::Tweet);
+    if (flags & InfoKind::SignIn) {
         m_signInRecord.insert(QStringLiteral("remember"),
             m_client->getSaveState() ? QStringLiteral("1") : QStringLiteral("0"));
-        Q_EMIT sendInfo(m_signInRecord.toString(), InfoSignIn);
+        Q_EMIT sendInfo(m_signInRecord.toString(), InfoKind::SignIn);
     }
-    if ((flags & InfoPaths) && isApproved()) {
+    if ((flags & InfoKind::Paths) && isApproved()) {
         for (auto it = m_selection.cbegin(); it != m_selection.cend(); ++it)
-            Q_EMIT sendInfo(it.key(), it.value(), InfoPaths | InfoItem);
-        Q_EMIT sendInfo(QString(), QImage(), InfoPaths | InfoItem | InfoEndMarker);
+            Q_EMIT sendInfo(it.key(), it.value(), InfoKind::Paths | InfoKind::Item);
+        Q_EMIT sendInfo(
+            QString(), QImage(), InfoKind::Paths | InfoKind::Item | InfoKind::EndMarker);
     }
 }
 
 void TwitterCoreObject::onReportInfo(const QString &text, unsigned long flags)
 {
-    if ((flags & InfoTweet) && !text.isEmpty())
+    if ((flags & InfoKind::Tweet) && !text.isEmpty())
         m_tweetInfo.record.fromString(text);
-    if ((flags & InfoPaths) && !text.isEmpty())
+    if ((flags & InfoKind::Paths) && !text.isEmpty())
         m_reportedPaths = pathListFromText(text);
-    if (flags & InfoSignIn) {
+    if (flags & InfoKind::SignIn) {
         m_signInRecord.fromString(text);
         m_client->setSaveState(m_signInRecord.value(QStringLiteral("remember")).toInt() != 0);
     }
@@ -78,11 +81,11 @@ void TwitterCoreObject::onReportInfo(const QString &text, unsigned long flags)
 
 void TwitterCoreObject::runPendingStep()
 {
-    if (m_pendingReportMask == InfoSignIn) {
+    if (m_pendingReportMask == InfoKind::SignIn) {
         m_pendingReportMask = 0;
         clientLogin();
-    } else if (m_pendingReportMask == InfoPaths && m_shortUrlRequestPending) {
-        m_shortUrlRequestPending = false;
+    } else if (m_pendingReportMask == InfoKind::Paths && m_flow.shortUrlRequestPending) {
+        m_flow.shortUrlRequestPending = false;
         m_pendingReportMask = 0;
         processPendingShortUrlRequest();
     } else if (m_pendingReportMask == m_tweetReportMask) {

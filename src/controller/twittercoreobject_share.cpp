@@ -9,10 +9,10 @@
 
 #include <QTimer>
 
-void TwitterCoreObject::onSelectContent(
-    const QString &path, const QImage &image, unsigned long flags)
+using namespace HostContract;
+
+void TwitterCoreObject::onSelectContent(const QString &path, const QImage &image, unsigned long)
 {
-    Q_UNUSED(flags)
     m_selection.insert(path, image);
 }
 
@@ -23,115 +23,104 @@ QStringList TwitterCoreObject::selectionPaths() const
 
 void TwitterCoreObject::onSubmitForApproval(const QStringList &paths, unsigned long flags)
 {
-    m_mustUploadFirst = false;
-    if (paths.size() == 1 && !m_waitingForUpload)
+    m_flow.mustUploadFirst = false;
+    if (paths.size() == 1 && !m_flow.waitingForUpload)
         checkYTRequirement(paths.first(), 0);
     SNAppCoreObject::onSubmitForApproval(paths, flags);
 }
 
-void TwitterCoreObject::checkYTRequirement(const QString &path, unsigned long flags)
+void TwitterCoreObject::checkYTRequirement(const QString &path, unsigned long)
 {
-    Q_UNUSED(flags)
     Badger badger;
     QString link;
-    m_mustUploadFirst = !badger.initialize(path) || !badger.getUrl(videoUploadAppId, link);
+    m_flow.mustUploadFirst = !badger.initialize(path) || !badger.getUrl(videoUploadAppId(), link);
 }
 
-bool TwitterCoreObject::okToBeginUploadWizard(unsigned long flags)
+bool TwitterCoreObject::okToBeginUploadWizard(unsigned long)
 {
-    Q_UNUSED(flags)
     return true;
 }
 
-void TwitterCoreObject::onReviewNextBtn(bool checked)
+void TwitterCoreObject::onReviewNextBtn(bool)
 {
-    Q_UNUSED(checked)
     Q_EMIT doWizardNext(0);
-    if (m_mustUploadFirst) {
-        Q_EMIT sendInfo(QString(), QImage(), InfoReportNow);
-        Q_EMIT showMustUpload(0);
+    if (m_flow.mustUploadFirst) {
+        Q_EMIT sendInfo(QString(), QImage(), InfoKind::ReportNow);
+        Q_EMIT showMustUpload(ShowMustUpload::OnReviewNext);
     }
 }
 
-void TwitterCoreObject::onNextMustUploadClicked(bool checked)
+void TwitterCoreObject::onNextMustUploadClicked(bool)
 {
-    Q_UNUSED(checked)
-    m_waitingForUpload = true;
-    m_closeDownState = CloseLater;
+    m_flow.waitingForUpload = true;
+    m_closeDownState = CloseDown::Later;
     Q_EMIT startMinimize(true);
 }
 
-void TwitterCoreObject::onBackMustUploadClicked(bool checked)
+void TwitterCoreObject::onBackMustUploadClicked(bool)
 {
-    Q_UNUSED(checked)
-    Q_EMIT resumeWizard(16);
+    Q_EMIT resumeWizard(ResumeWizard::UploadAgain);
 }
 
-void TwitterCoreObject::onUploadWizardAgain(unsigned long flags)
+void TwitterCoreObject::onUploadWizardAgain(unsigned long)
 {
-    Q_UNUSED(flags)
-    Q_EMIT resumeWizard(16);
+    Q_EMIT resumeWizard(ResumeWizard::UploadAgain);
 }
 
 void TwitterCoreObject::onAppClosed(const QString &appId, unsigned long flags)
 {
-    if (!m_waitingForUpload)
+    if (!m_flow.waitingForUpload)
         return;
-    if (appId == videoUploadAppId && !(flags & 0x2)) {
-        m_waitingForUpload = false;
-        m_closeDownState = CloseNone;
-        Q_EMIT appRequest(ownAppId, 4);
+    if (appId == videoUploadAppId() && !(flags & OnAppClosed::WithResult)) {
+        m_flow.waitingForUpload = false;
+        m_closeDownState = CloseDown::None;
+        Q_EMIT appRequest(ownAppId(), AppRequest::Close);
         return;
     }
-    if (!(flags & 0x4))
+    if (!(flags & OnAppClosed::InHandOver))
         return;
-    if (appId == ownAppId) {
+    if (appId == ownAppId()) {
         ContentInfo info;
         info.paths = m_reportedPaths.isEmpty() ? selectionPaths() : m_reportedPaths;
         contentInfoToXml(info);
-        Q_EMIT requestApp(videoUploadAppId, info.xml, 40);
-    } else if (appId == videoUploadAppId) {
-        if (!m_tweetDeferred) {
-            Q_EMIT requestApp(ownAppId, QString(), 0);
-            Q_EMIT resumeWizard(m_client->haveAccessToken(0) ? 72 : 32);
+        Q_EMIT requestApp(videoUploadAppId(), info.xml, RequestApp::StartUpload);
+    } else if (appId == videoUploadAppId()) {
+        if (!m_flow.tweetDeferred) {
+            Q_EMIT requestApp(ownAppId(), QString(), RequestApp::BringBack);
+            Q_EMIT resumeWizard(
+                m_client->haveAccessToken(0) ? ResumeWizard::AtTweet : ResumeWizard::AtSignIn);
         }
-        Q_EMIT youTubeStatus(0);
+        Q_EMIT youTubeStatus(YouTubeStatus::Idle);
     }
 }
 
 void TwitterCoreObject::onUploadStatus(const QString &appid, bool status, const QString &path,
     const QString &link, unsigned long flags)
 {
-    if (appid != videoUploadAppId)
+    if (appid != videoUploadAppId())
         return;
     if (!status) {
         onUploadStatusError(appid, status, path, link, flags);
-        Q_EMIT youTubeStatus(0);
-        m_closeDownState = CloseNone;
-        Q_EMIT appRequest(ownAppId, 4);
-    } else if (flags & 0x1) {
-        Q_EMIT appRequest(videoUploadAppId, 3);
-        Q_EMIT youTubeStatus(1);
-    } else if (flags & 0x2) {
-        m_waitingForUpload = false;
-        m_uploadDone = true;
+        Q_EMIT youTubeStatus(YouTubeStatus::Idle);
+        m_closeDownState = CloseDown::None;
+        Q_EMIT appRequest(ownAppId(), AppRequest::Close);
+    } else if (flags & OnUploadStatus::UnderWay) {
+        Q_EMIT appRequest(videoUploadAppId(), AppRequest::Hide);
+        Q_EMIT youTubeStatus(YouTubeStatus::Uploading);
+    } else if (flags & OnUploadStatus::Finished) {
+        m_flow.waitingForUpload = false;
+        m_flow.uploadDone = true;
         requestShortLink(path);
-        Q_EMIT appRequest(videoUploadAppId, 4);
-        Q_EMIT youTubeStatus(0);
-        if (!m_tweetDeferred)
-            Q_EMIT requestApp(ownAppId, QString(), 0);
+        Q_EMIT appRequest(videoUploadAppId(), AppRequest::Close);
+        Q_EMIT youTubeStatus(YouTubeStatus::Idle);
+        if (!m_flow.tweetDeferred)
+            Q_EMIT requestApp(ownAppId(), QString(), RequestApp::BringBack);
     }
 }
 
-void TwitterCoreObject::onUploadStatusError(const QString &appid, bool status, const QString &path,
-    const QString &link, unsigned long flags)
-{
-    Q_UNUSED(appid)
-    Q_UNUSED(status)
-    Q_UNUSED(path)
-    Q_UNUSED(link)
-    Q_UNUSED(flags)
-}
+void TwitterCoreObject::onUploadStatusError(
+    const QString &, bool, const QString &, const QString &, unsigned long)
+{ }
 
 void TwitterCoreObject::processPendingShortUrlRequest()
 {
@@ -143,7 +132,7 @@ void TwitterCoreObject::requestShortLink(const QString &path)
 {
     // Every call ends in exactly one result, a refusal included.
     m_shortLinks.sent++;
-    m_client->getShortUrl(path, videoUploadAppId, 0);
+    m_client->getShortUrl(path, videoUploadAppId(), 0);
 }
 
 void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
@@ -153,63 +142,57 @@ void TwitterCoreObject::onGetShortUrlResult(bool status, const QString &path,
         return;
     if (status && !shortUrl.isEmpty()) {
         m_shortUrl = shortUrl;
-    } else if (!(flags & 0x8)) {
+    } else if (!(flags & ITwitter_core::NoLinkForApplet)) {
         if (!origUrl.isEmpty())
             m_shortUrl = origUrl;
-        else if (flags & 0x10)
-            showFailure(32, tr("The link recorded for %1 is empty.").arg(path));
+        else if (flags & ITwitter_core::EmptyLink)
+            showFailure(ShowError::NoLink, tr("The link recorded for %1 is empty.").arg(path));
         else
-            showFailure(32, tr("The record of %1 could not be read.").arg(path));
+            showFailure(ShowError::NoLink, tr("The record of %1 could not be read.").arg(path));
     }
-    onRequestSendInfo(InfoShortUrl);
+    onRequestSendInfo(InfoKind::ShortUrl);
 }
 
-void TwitterCoreObject::onShortUrlInPlace(unsigned long flags)
+void TwitterCoreObject::onShortUrlInPlace(unsigned long)
 {
-    Q_UNUSED(flags)
-    if (!m_tweetDeferred)
+    if (!m_flow.tweetDeferred)
         return;
     // Released once: a repeated report must not post the tweet again.
-    m_tweetDeferred = false;
-    m_waitingForUpload = false;
+    m_flow.tweetDeferred = false;
+    m_flow.waitingForUpload = false;
     sendTweet(0);
 }
 
-void TwitterCoreObject::onWizardNextBtn(bool checked)
+void TwitterCoreObject::onWizardNextBtn(bool)
 {
-    Q_UNUSED(checked)
     Q_EMIT doWizardNext(0);
 }
 
-void TwitterCoreObject::onWizardBackBtn(bool checked)
+void TwitterCoreObject::onWizardBackBtn(bool)
 {
-    Q_UNUSED(checked)
     Q_EMIT doWizardBack(0);
 }
 
-void TwitterCoreObject::onWizardUploadBackBtn(bool checked)
+void TwitterCoreObject::onWizardUploadBackBtn(bool)
 {
-    Q_UNUSED(checked)
     Q_EMIT clearWizardPages(0);
     Q_EMIT doWizardBack(0);
 }
 
-void TwitterCoreObject::onWizardUploadBtn(bool checked)
+void TwitterCoreObject::onWizardUploadBtn(bool)
 {
-    Q_UNUSED(checked)
     sendTweet(0);
 }
 
-void TwitterCoreObject::sendTweet(unsigned long flags)
+void TwitterCoreObject::sendTweet(unsigned long)
 {
-    Q_UNUSED(flags)
     // One tweet per share on its way: more presses wait for its result.
-    if (m_tweetDeferred || m_pendingReportMask == m_tweetReportMask || m_tweets.live() > 0)
+    if (m_flow.tweetDeferred || m_pendingReportMask == m_tweetReportMask || m_tweets.live() > 0)
         return;
-    if (m_waitingForUpload) {
-        m_closeDownState = CloseLater;
+    if (m_flow.waitingForUpload) {
+        m_closeDownState = CloseDown::Later;
         Q_EMIT startMinimize(true);
-        m_tweetDeferred = true;
+        m_flow.tweetDeferred = true;
         return;
     }
     armPendingStep(m_tweetReportMask, true, true);
@@ -229,19 +212,17 @@ void TwitterCoreObject::runTweetStep()
         : tr("The tweet could not be sent: there is no usable sign-in.");
     QTimer::singleShot(0, this, [this, message, share = m_share] {
         if (share == m_share)
-            showFailure(2048, message);
+            showFailure(ShowError::ShareFailed, message);
     });
 }
 
 void TwitterCoreObject::onTweetResult(
-    bool status, const QString &text, const QString &id, const QString &uid, unsigned long flags)
+    bool status, const QString &text, const QString &, const QString &, unsigned long flags)
 {
-    Q_UNUSED(id)
-    Q_UNUSED(uid)
     if (!m_tweets.arrive())
         return;
     if (!status) {
-        showFailure(2048, text);
+        showFailure(ShowError::ShareFailed, text);
         return;
     }
     const QStringList paths = m_reportedPaths.isEmpty() ? selectionPaths() : m_reportedPaths;
@@ -249,25 +230,23 @@ void TwitterCoreObject::onTweetResult(
         const QString home
             = TwitterSettings::endpoint(TwitterSettings::webUrl(), QStringLiteral("/home"))
                   .toString(QUrl::FullyEncoded);
-        Badger().badgeContent(ownAppId, home, paths.first(), flags);
+        Badger().badgeContent(ownAppId(), home, paths.first(), flags);
     }
-    if (!m_waitingForUpload)
+    if (!m_flow.waitingForUpload)
         startCloseDownLater(flags);
-    Q_EMIT showWelcome(16);
+    Q_EMIT showWelcome(ShowWelcome::TweetSent);
 }
 
 void TwitterCoreObject::onFileUploadComplete(bool status, const QString &path, const QString &link,
     unsigned long flags, int statusRetCode, const QString &statusMsg)
 {
     if (status)
-        Badger().badgeContent(ownAppId, link, path, flags);
+        Badger().badgeContent(ownAppId(), link, path, flags);
     m_uploads.insert(path, UploadStatus(statusRetCode, statusMsg, status));
 }
 
-void TwitterCoreObject::onUploadComplete(long id, unsigned long flags)
+void TwitterCoreObject::onUploadComplete(long, unsigned long)
 {
-    Q_UNUSED(id)
-    Q_UNUSED(flags)
     Q_EMIT uploadComplete(0);
     QStringList failures;
     for (auto it = m_uploads.cbegin(); it != m_uploads.cend(); ++it) {
@@ -275,8 +254,8 @@ void TwitterCoreObject::onUploadComplete(long id, unsigned long flags)
             failures.append(tr("%1: %2").arg(it.key(), it->statusMessage));
     }
     if (failures.isEmpty())
-        Q_EMIT showWelcome(24);
+        Q_EMIT showWelcome(ShowWelcome::UploadsDone);
     else
-        showFailure(2048, failures.join(u'\n'));
+        showFailure(ShowError::ShareFailed, failures.join(u'\n'));
     Q_EMIT clearWizardPages(0);
 }

@@ -19,20 +19,20 @@ const QString hiddenPassword = QStringLiteral("**********");
 
 } // namespace
 
-void TwitterCoreObject::onLogin(unsigned long flags)
+using namespace HostContract;
+
+void TwitterCoreObject::onLogin(unsigned long)
 {
-    Q_UNUSED(flags)
-    Q_EMIT resumeWizard(0);
+    Q_EMIT resumeWizard(ResumeWizard::SignInAsked);
 }
 
-void TwitterCoreObject::onLoginNext(bool checked)
+void TwitterCoreObject::onLoginNext(bool)
 {
-    Q_UNUSED(checked)
-    if (m_signedIn) {
+    if (m_flow.signedIn) {
         Q_EMIT doWizardNext(0);
         return;
     }
-    armPendingStep(InfoSignIn, true, false);
+    armPendingStep(InfoKind::SignIn, true, false);
 }
 
 void TwitterCoreObject::clientLogin()
@@ -45,7 +45,7 @@ void TwitterCoreObject::clientLogin()
     const QString message = tr("The sign-in request could not be prepared.");
     QTimer::singleShot(0, this, [this, message, share = m_share] {
         if (share == m_share)
-            showFailure(2, message);
+            showFailure(ShowError::SignInRefused, message);
     });
 }
 
@@ -56,11 +56,12 @@ void TwitterCoreObject::onLoginComplete(bool status, unsigned long flags)
         return;
     if (status) {
         saveSettings();
-        m_signingIn = true;
+        m_flow.signingIn = true;
         getLoggedInUser();
         return;
     }
-    showFailure((flags & 0x2) ? 1024 : 2, m_client->getErrorText());
+    showFailure((flags & ITwitter_core::NoAnswer) ? ShowError::NoAnswer : ShowError::SignInRefused,
+        m_client->getErrorText());
 }
 
 void TwitterCoreObject::getLoggedInUser()
@@ -76,9 +77,8 @@ void TwitterCoreObject::getLoggedInUser()
     });
 }
 
-void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long flags)
+void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long)
 {
-    Q_UNUSED(flags)
     if (m_checks.arrive())
         confirmationFinished(status, QString());
 }
@@ -86,31 +86,32 @@ void TwitterCoreObject::onGetLoggedInUserComplete(bool status, unsigned long fla
 void TwitterCoreObject::confirmationFinished(bool status, const QString &failure)
 {
     Q_EMIT getLoggedInUserComplete(status, QString());
-    m_signedIn = status;
-    if (m_signedIn) {
+    m_flow.signedIn = status;
+    if (m_flow.signedIn) {
         saveSettings();
-        if (m_signingIn) {
-            if (!m_waitingForUpload && !m_uploadDone)
+        if (m_flow.signingIn) {
+            if (!m_flow.waitingForUpload && !m_flow.uploadDone)
                 Q_EMIT doWizardNext(0);
             else
-                Q_EMIT resumeWizard(72);
+                Q_EMIT resumeWizard(ResumeWizard::AtTweet);
         }
-        m_signingIn = false;
+        m_flow.signingIn = false;
         m_signInRecord.insert(authorKey, m_client->user.screen_name);
         m_signInRecord.insert(passwordKey, hiddenPassword);
-        onRequestSendInfo(InfoUserName | InfoPaths | InfoSignIn | InfoTweet);
+        onRequestSendInfo(
+            InfoKind::UserName | InfoKind::Paths | InfoKind::SignIn | InfoKind::Tweet);
         return;
     }
-    if (!m_signingIn && !m_checkingStoredSignIn)
+    if (!m_flow.signingIn && !m_flow.checkingStoredSignIn)
         return;
-    m_signingIn = false;
-    m_checkingStoredSignIn = false;
-    showFailure(8, failure.isNull() ? m_client->getErrorText() : failure);
+    m_flow.signingIn = false;
+    m_flow.checkingStoredSignIn = false;
+    showFailure(
+        ShowError::StoredSignInInvalid, failure.isNull() ? m_client->getErrorText() : failure);
 }
 
-void TwitterCoreObject::onLogout(bool checked)
+void TwitterCoreObject::onLogout(bool)
 {
-    Q_UNUSED(checked)
     m_signInRecord.clear();
     m_tweetInfo.clear();
     saveSettings();
@@ -120,9 +121,8 @@ void TwitterCoreObject::onLogout(bool checked)
     onStartCoreObject(0);
 }
 
-void TwitterCoreObject::onWizardApplyBtn(bool checked)
+void TwitterCoreObject::onWizardApplyBtn(bool)
 {
-    Q_UNUSED(checked)
     onLogout(true);
 }
 
@@ -131,7 +131,8 @@ void TwitterCoreObject::onCreateAccount()
     const QUrl url
         = TwitterSettings::endpoint(TwitterSettings::webUrl(), QStringLiteral("/signup"));
     if (!openWithShell(url.toString(QUrl::FullyEncoded), 0, QString()))
-        showFailure(4, tr("No web browser could open %1.").arg(url.toDisplayString()));
+        showFailure(ShowError::SignUpPageFailed,
+            tr("No web browser could open %1.").arg(url.toDisplayString()));
 }
 
 void TwitterCoreObject::Append(const QString &text)

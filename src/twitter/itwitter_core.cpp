@@ -1,9 +1,7 @@
 #include "twitter/itwitter_core.h"
 
-ITwitter_core::ITwitter_core(QObject *parent, unsigned long flags)
+ITwitter_core::ITwitter_core(QObject *parent, unsigned long)
     : QObject(parent)
-{
-    Q_UNUSED(flags)
-}
+{ }
 
 ITwitter_core::~ITwitter_core() = default;

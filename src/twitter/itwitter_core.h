@@ -13,6 +13,18 @@ class ZPVTWITTER_EXPORT ITwitter_core : public QObject
 {
     Q_OBJECT
 public:
+    // Reasons in the flags word of a failed result.
+    enum ResultFlag : unsigned long {
+        // loginResult: the server refused the credentials.
+        CredentialsRefused = 0x1,
+        // loginResult: no answer at all.
+        NoAnswer = 0x2,
+        // getShortUrlResult: no link recorded for the applet.
+        NoLinkForApplet = 0x8,
+        // getShortUrlResult: the recorded link is empty.
+        EmptyLink = 0x10,
+    };
+
     ITwitter_core(QObject *parent, unsigned long flags);
     ~ITwitter_core() override;
 
@@ -29,12 +41,10 @@ public:
     virtual bool signatureTweetTest(unsigned long flags) = 0;
 
 Q_SIGNALS:
-    // flags: 1 the server refused the credentials, 2 no answer at all, 0 otherwise.
     void loginResult(bool status, unsigned long flags);
     void isLoggedInResult(bool status, unsigned long flags);
     void tweetResult(bool status, QString text, QString id, QString uid, unsigned long flags);
     void getTweetResult(bool status, QString text, QString id, QString uid, unsigned long flags);
-    // flags: 8 no link recorded for the applet, 16 the recorded link is empty.
     void getShortUrlResult(
         bool status, QString path, QString origUrl, QString shortUrl, unsigned long flags);
 };

@@ -453,9 +453,8 @@ void Signature::setupOAuthParams()
         signatureParams.insert(QStringLiteral("oauth_token"), oauth_token);
 }
 
-bool Signature::createSignature(unsigned long flags)
+bool Signature::createSignature(unsigned long)
 {
-    Q_UNUSED(flags)
     if (!basicValidate()) {
         qCCritical(lcTwitter, "Signature::createSignature() - failed to basicValidate");
         return false;
@@ -467,9 +466,8 @@ bool Signature::createSignature(unsigned long flags)
     return true;
 }
 
-bool Signature::createBasicSignature(unsigned long flags)
+bool Signature::createBasicSignature(unsigned long)
 {
-    Q_UNUSED(flags)
     if (!tokenValidate()) {
         qCCritical(lcTwitter, "Signature::createBasicSignature() - user has no access token");
         return false;
@@ -484,9 +482,8 @@ bool Signature::createBasicSignature(unsigned long flags)
     return true;
 }
 
-bool Signature::createLoginSignature(unsigned long flags)
+bool Signature::createLoginSignature(unsigned long)
 {
-    Q_UNUSED(flags)
     if (!basicValidate()) {
         qCCritical(lcTwitter, "Signature::createLoginSignature() - failed to basicValidate");
         return false;

@@ -32,9 +32,8 @@ void UrlShortener::clear()
     shortUrl.clear();
 }
 
-bool UrlShortener::shorten(const QString &url, unsigned long flags)
+bool UrlShortener::shorten(const QString &url, unsigned long)
 {
-    Q_UNUSED(flags)
     origUrl = url;
     QUrl request = TwitterSettings::endpoint(
         TwitterSettings::shortenerUrl(), QStringLiteral("/api-create.php"));
@@ -55,11 +54,11 @@ void UrlShortener::shortenFinished(QNetworkReply *reply)
 {
     const QString link = reply->property(linkProperty).toString();
     if (HttpTransport::answeredStatus(reply) != 200) {
-        emit shortenResult(false, link, QString(), 0);
+        Q_EMIT shortenResult(false, link, QString(), 0);
     } else {
         const QString text = QString::fromUtf8(HttpTransport::body(reply)).trimmed();
         shortUrl = isWebLink(text) ? text : QString();
-        emit shortenResult(!shortUrl.isEmpty(), link, shortUrl, 0);
+        Q_EMIT shortenResult(!shortUrl.isEmpty(), link, shortUrl, 0);
     }
     reply->deleteLater();
 }

@@ -197,11 +197,11 @@ void LoopbackServer::onConnection()
                 return;
             socket->setProperty("answered", true);
             m_requests.append(request);
-            emit requestReceived();
+            Q_EMIT requestReceived();
             respond(socket, m_responder ? m_responder(request) : script);
         });
         if (socket->bytesAvailable() > 0)
-            emit socket->readyRead();
+            Q_EMIT socket->readyRead();
     }
 }
 

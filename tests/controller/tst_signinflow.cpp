@@ -134,7 +134,7 @@ void TestSignInFlow::passwordSignIn()
 
     ControllerFixture fixture({ { m_video, QImage() } });
     if (uploaded) {
-        fixture.controller->onUploadStatus(TwitterCoreObject::videoUploadAppId, true, m_video,
+        fixture.controller->onUploadStatus(HostContract::videoUploadAppId(), true, m_video,
             QStringLiteral("http://127.0.0.1/v/1"), 0x2);
     }
     WizardPage *page = signIn(fixture, secret, remember);

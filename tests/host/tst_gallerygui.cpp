@@ -4,10 +4,10 @@
 
 #include "appletmanager.h"
 #include "composepage.h"
+#include "controller/hostcontract.h"
 #include "errorpage.h"
 #include "gallerywindow.h"
 #include "headlessshare.h"
-#include "hostappids.h"
 #include "progresspage.h"
 #include "reviewpage.h"
 #include "sharesession.h"
@@ -117,7 +117,7 @@ void TestGalleryGui::gallery()
     // A badge recorded on disk shows up in the tooltip without a reload.
     const QString link = QStringLiteral("http://127.0.0.1:9/v/abc");
     Badger badger;
-    QVERIFY(badger.badgeContent(HostAppIds::videoUpload(), link, m_fixture.clip(1), 0));
+    QVERIFY(badger.badgeContent(HostContract::videoUploadAppId(), link, m_fixture.clip(1), 0));
     QTRY_VERIFY2_WITH_TIMEOUT(
         videos->item(1)->toolTip().contains(QStringLiteral("Video upload: ") + link),
         qPrintable(videos->item(1)->toolTip()), 10000);

@@ -4,9 +4,9 @@
 
 #include "badges/badger.h"
 #include "common/loopbackserver.h"
+#include "controller/hostcontract.h"
 #include "errorpage.h"
 #include "headlessshare.h"
-#include "hostappids.h"
 #include "sharesession.h"
 #include "wizardhost.h"
 
@@ -79,7 +79,7 @@ void TestHeadlessShare::share()
         = m_fixture.service()->baseUrl().toString() + QStringLiteral("/v/earlier");
     if (alreadyUploaded) {
         Badger badger;
-        QVERIFY(badger.badgeContent(HostAppIds::videoUpload(), earlierLink, clip, 0));
+        QVERIFY(badger.badgeContent(HostContract::videoUploadAppId(), earlierLink, clip, 0));
     }
     if (tokenStored)
         QVERIFY(HostFixture::storeAccessToken(HostFixture::userName, HostFixture::password));
@@ -101,7 +101,7 @@ void TestHeadlessShare::share()
     QVERIFY2(share.steps() == steps, qPrintable(share.steps().join(u' ')));
     QCOMPARE(share.session()->wizard()->currentPage(), WizardHost::Result);
     // The short link leads where the upload applet recorded the video.
-    const QString uploaded = HostFixture::badgeUrl(clip, HostAppIds::videoUpload());
+    const QString uploaded = HostFixture::badgeUrl(clip, HostContract::videoUploadAppId());
     if (alreadyUploaded)
         QCOMPARE(uploaded, earlierLink);
     else
@@ -113,7 +113,7 @@ void TestHeadlessShare::share()
     QCOMPARE(share.tweetText(), options.text + u' ' + share.shortLink());
     QVERIFY(!share.tweetId().isEmpty());
     // The plug-in badged the shared clip too.
-    QCOMPARE(HostFixture::badgeUrl(clip, HostAppIds::plugin()),
+    QCOMPARE(HostFixture::badgeUrl(clip, HostContract::ownAppId()),
         m_fixture.service()->baseUrl().toString() + QStringLiteral("/home"));
     for (const QString &step : std::as_const(steps))
         QVERIFY2(printed.contains(QStringLiteral("step %1 ").arg(step)), qPrintable(printed));
@@ -191,8 +191,8 @@ void TestHeadlessShare::failedShare()
     QVERIFY2(share.failure().contains(reason), qPrintable(share.failure()));
     QVERIFY(printed.contains(QStringLiteral("share failed: ")));
     // Nothing was uploaded or badged.
-    QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::videoUpload()).isEmpty());
-    QVERIFY(HostFixture::badgeUrl(options.clip, HostAppIds::plugin()).isEmpty());
+    QVERIFY(HostFixture::badgeUrl(options.clip, HostContract::videoUploadAppId()).isEmpty());
+    QVERIFY(HostFixture::badgeUrl(options.clip, HostContract::ownAppId()).isEmpty());
     QTest::mouseClick(wizard->backButton(), Qt::LeftButton);
     QTRY_COMPARE(int(wizard->currentPage()), backTo);
 }

@@ -2,8 +2,8 @@
 // and show for each thing the plug-in can send.
 #include "appletmanager.h"
 #include "composepage.h"
+#include "controller/hostcontract.h"
 #include "errorpage.h"
-#include "hostappids.h"
 #include "reviewpage.h"
 #include "settingsdialog.h"
 #include "signinpage.h"
@@ -103,15 +103,15 @@ void TestHostPages::shortLinkInText()
     ComposePage page;
     QSignalSpy reports(&page, &WizardPage::reportInfo);
     page.setUserText(QStringLiteral("my clip"));
-    page.onSendInfo(QStringLiteral("http://s/1"), InfoKind::shortUrl);
+    page.onSendInfo(QStringLiteral("http://s/1"), HostContract::InfoKind::ShortUrl);
     QCOMPARE(page.text(), QStringLiteral("my clip http://s/1"));
     // A new link replaces the old one instead of piling up.
-    page.onSendInfo(QStringLiteral("http://s/2"), InfoKind::shortUrl);
+    page.onSendInfo(QStringLiteral("http://s/2"), HostContract::InfoKind::ShortUrl);
     QCOMPARE(page.text(), QStringLiteral("my clip http://s/2"));
-    page.onSendInfo(QString(), InfoKind::reportNow);
+    page.onSendInfo(QString(), HostContract::InfoKind::ReportNow);
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().at(0).toString(), QStringLiteral("description||my clip http://s/2"));
-    QCOMPARE(reports.first().at(1).value<unsigned long>(), InfoKind::tweet);
+    QCOMPARE(reports.first().at(1).value<unsigned long>(), HostContract::InfoKind::Tweet);
 }
 
 void TestHostPages::parseRecord_data()
@@ -162,9 +162,9 @@ void TestHostPages::signInReport()
     if (!nextEnabled)
         return;
     QSignalSpy reports(&page, &WizardPage::reportInfo);
-    page.onSendInfo(QString(), InfoKind::reportNow);
+    page.onSendInfo(QString(), HostContract::InfoKind::ReportNow);
     QCOMPARE(reports.size(), 1);
-    QCOMPARE(reports.first().at(1).value<unsigned long>(), InfoKind::signIn);
+    QCOMPARE(reports.first().at(1).value<unsigned long>(), HostContract::InfoKind::SignIn);
     const QHash<QString, QString> record
         = WizardPage::parseRecord(reports.first().at(0).toString());
     QCOMPARE(record.value(QStringLiteral("author")), QStringLiteral("bob"));
@@ -173,9 +173,9 @@ void TestHostPages::signInReport()
         remember ? QStringLiteral("1") : QStringLiteral("0"));
 
     // Once the plug-in confirms, the page shows the screen name and may go on.
-    page.onSendInfo(QStringLiteral("Bob B."), InfoKind::userName);
-    page.onSendInfo(
-        QStringLiteral("author||bobby<>password||**********<>remember||1"), InfoKind::signIn);
+    page.onSendInfo(QStringLiteral("Bob B."), HostContract::InfoKind::UserName);
+    page.onSendInfo(QStringLiteral("author||bobby<>password||**********<>remember||1"),
+        HostContract::InfoKind::SignIn);
     QCOMPARE(page.signedInName(), QStringLiteral("Bob B."));
     QVERIFY(page.findChild<QPushButton *>(QStringLiteral("signOut"))->isVisibleTo(&page));
 }
@@ -285,16 +285,16 @@ void TestHostPages::closeHandshake()
     QSignalSpy ask(&manager, &AppletManager::requestSNAppReadyToClose);
     QSignalSpy closed(&manager, &AppletManager::pluginClosed);
     // An answer nobody asked for closes nothing.
-    manager.onSNAppReadyToClose(HostAppIds::plugin(), true, 0);
+    manager.onSNAppReadyToClose(HostContract::ownAppId(), true, 0);
     QCOMPARE(closed.size(), 0);
-    manager.onAppRequest(HostAppIds::videoUpload(), 3);
-    manager.onAppRequest(HostAppIds::plugin(), 4);
+    manager.onAppRequest(HostContract::videoUploadAppId(), 3);
+    manager.onAppRequest(HostContract::ownAppId(), 4);
     QCOMPARE(ask.size(), 1);
-    QCOMPARE(ask.first().at(0).toString(), HostAppIds::plugin());
-    manager.onSNAppReadyToClose(HostAppIds::tray(), true, 0);
-    manager.onSNAppReadyToClose(HostAppIds::plugin(), false, 0);
+    QCOMPARE(ask.first().at(0).toString(), HostContract::ownAppId());
+    manager.onSNAppReadyToClose(HostContract::trayAppId(), true, 0);
+    manager.onSNAppReadyToClose(HostContract::ownAppId(), false, 0);
     QCOMPARE(closed.size(), 0);
-    manager.onSNAppReadyToClose(HostAppIds::plugin(), true, 6);
+    manager.onSNAppReadyToClose(HostContract::ownAppId(), true, 6);
     QCOMPARE(closed.size(), 1);
 }
 

@@ -2,7 +2,7 @@
 // reports to the plug-in, and what it records with the file.
 #include "hostfixture.h"
 
-#include "hostappids.h"
+#include "controller/hostcontract.h"
 #include "videouploadapplet.h"
 
 #include "catalog/contentinfo.h"
@@ -63,7 +63,7 @@ void TestUploadApplet::upload()
     QVERIFY(status.size() >= 2);
     // Under way reports first (0x1), then one finished report (0x2) with the link.
     for (int i = 0; i < status.size() - 1; ++i) {
-        QCOMPARE(status.at(i).at(0).toString(), HostAppIds::videoUpload());
+        QCOMPARE(status.at(i).at(0).toString(), HostContract::videoUploadAppId());
         QCOMPARE(status.at(i).at(1).toBool(), true);
         QCOMPARE(status.at(i).at(4).value<unsigned long>(), 0x1ul);
     }
@@ -72,9 +72,9 @@ void TestUploadApplet::upload()
     QCOMPARE(last.at(2).toString(), clip);
     QCOMPARE(last.at(4).value<unsigned long>(), 0x2ul);
     const QString link = last.at(3).toString();
-    QCOMPARE(HostFixture::badgeUrl(clip, HostAppIds::videoUpload()), link);
+    QCOMPARE(HostFixture::badgeUrl(clip, HostContract::videoUploadAppId()), link);
     QCOMPARE(closed.size(), 1);
-    QCOMPARE(closed.first().at(0).toString(), HostAppIds::videoUpload());
+    QCOMPARE(closed.first().at(0).toString(), HostContract::videoUploadAppId());
     QCOMPARE(closed.first().at(1).value<unsigned long>(), 0x6ul);
 
     // The link serves the very file that was uploaded.
@@ -128,7 +128,7 @@ void TestUploadApplet::failure()
     QCOMPARE(status.last().at(1).toBool(), false);
     // Closed without a result: the plug-in abandons the hand-over.
     QCOMPARE(closed.first().at(1).value<unsigned long>() & 0x2, 0ul);
-    QVERIFY(HostFixture::badgeUrl(clip, HostAppIds::videoUpload()).isEmpty());
+    QVERIFY(HostFixture::badgeUrl(clip, HostContract::videoUploadAppId()).isEmpty());
 }
 
 QTEST_MAIN(TestUploadApplet)
