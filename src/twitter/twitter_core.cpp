@@ -69,14 +69,13 @@ bool isSecretHeader(const QByteArray &name)
 
 } // namespace
 
-Twitter_core::Twitter_core(QObject *parent, unsigned long flags)
+Twitter_core::Twitter_core(QObject *parent, unsigned long)
     : ITwitter_core(parent, 0)
     , user(nullptr)
     , signature(QStringLiteral("POST"), Signature::defaultConsumerKey(),
           Signature::defaultConsumerSecret(), accessTokenUrl())
     , transport(new HttpTransport(this))
 {
-    Q_UNUSED(flags)
     shortener = new UrlShortener(this);
     connect(shortener, &UrlShortener::shortenResult, this, &Twitter_core::onShortenResult,
         Qt::QueuedConnection);
@@ -91,9 +90,8 @@ Twitter_core::~Twitter_core()
     twitterSettings().setValue(saveStateKey(), saveState);
 }
 
-bool Twitter_core::logIn(const QString &userName, const QString &password, unsigned long flags)
+bool Twitter_core::logIn(const QString &userName, const QString &password, unsigned long)
 {
-    Q_UNUSED(flags)
     signature.clear();
     signature.initDefaults();
     signature.x_auth_username = userName;
@@ -111,9 +109,8 @@ bool Twitter_core::logIn(const QString &userName, const QString &password, unsig
     return true;
 }
 
-bool Twitter_core::logIn_old(const QString &userName, const QString &password, unsigned long flags)
+bool Twitter_core::logIn_old(const QString &userName, const QString &password, unsigned long)
 {
-    Q_UNUSED(flags)
     signature.urlString = accessTokenUrl();
     signature.x_auth_mode = QStringLiteral("client_auth");
     signature.x_auth_username = userName;
@@ -131,9 +128,8 @@ bool Twitter_core::logIn_old(const QString &userName, const QString &password, u
     return true;
 }
 
-bool Twitter_core::logOut(unsigned long flags)
+bool Twitter_core::logOut(unsigned long)
 {
-    Q_UNUSED(flags)
     // Replies of requests sent before are answers for a user who has left.
     ++signOuts;
     signature.clear();
@@ -143,9 +139,8 @@ bool Twitter_core::logOut(unsigned long flags)
     return true;
 }
 
-bool Twitter_core::haveAccessToken(unsigned long flags)
+bool Twitter_core::haveAccessToken(unsigned long)
 {
-    Q_UNUSED(flags)
     Signature stored;
     stored.loadCredentials();
     return !stored.oauth_token.isEmpty();
@@ -218,7 +213,7 @@ void Twitter_core::loginFinished(QNetworkReply *reply)
         Q_EMIT loginResult(processLoginResponse(reply), 0);
     } else {
         const int status = httpStatus.toInt();
-        Q_EMIT loginResult(false, status == 401 ? 1 : status == 0 ? 2 : 0);
+        Q_EMIT loginResult(false, status == 401 ? CredentialsRefused : status == 0 ? NoAnswer : 0ul);
     }
 }
 
@@ -266,9 +261,8 @@ void Twitter_core::processErrorResponse(QNetworkReply *reply)
     }
 }
 
-bool Twitter_core::isLoggedIn(unsigned long flags)
+bool Twitter_core::isLoggedIn(unsigned long)
 {
-    Q_UNUSED(flags)
     Signature signer;
     if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - no credentials");
@@ -310,15 +304,13 @@ bool Twitter_core::doTweet(const QString &text, unsigned long flags)
     return doTweetNew(text, flags);
 }
 
-bool Twitter_core::doTweetNew(const QString &text, unsigned long flags)
+bool Twitter_core::doTweetNew(const QString &text, unsigned long)
 {
-    Q_UNUSED(flags)
     return sendTweet(text, false);
 }
 
-bool Twitter_core::doTweetOld(const QString &text, unsigned long flags)
+bool Twitter_core::doTweetOld(const QString &text, unsigned long)
 {
-    Q_UNUSED(flags)
     return sendTweet(text, true);
 }
 
@@ -377,9 +369,8 @@ bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet, cons
     return false;
 }
 
-bool Twitter_core::getTweet(const QString &id, unsigned long flags)
+bool Twitter_core::getTweet(const QString &id, unsigned long)
 {
-    Q_UNUSED(flags)
     Signature signer;
     if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::getTweet() - no credentials");
@@ -399,9 +390,8 @@ bool Twitter_core::getTweet(const QString &id, unsigned long flags)
     return true;
 }
 
-bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long flags)
+bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsigned long)
 {
-    Q_UNUSED(flags)
     Badger badger;
     if (!badger.initialize(path)) {
         qCCritical(lcTwitter,
@@ -413,11 +403,11 @@ bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsign
     }
     QString link;
     if (!badger.getUrl(appId, link)) {
-        Q_EMIT getShortUrlResult(false, path, QString(), QString(), 8);
+        Q_EMIT getShortUrlResult(false, path, QString(), QString(), NoLinkForApplet);
         return false;
     }
     if (link.isEmpty()) {
-        Q_EMIT getShortUrlResult(false, path, QString(), QString(), 16);
+        Q_EMIT getShortUrlResult(false, path, QString(), QString(), EmptyLink);
         return false;
     }
     const auto cached = shortUrlCache.constFind(link);
@@ -447,8 +437,7 @@ void Twitter_core::onShortenResult(
         Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
 }
 
-ITwitter_core *GetTestObject(QObject *parent, void *unused, unsigned long flags)
+ITwitter_core *GetTestObject(QObject *parent, void *, unsigned long flags)
 {
-    Q_UNUSED(unused)
     return new Twitter_core(parent, flags);
 }
