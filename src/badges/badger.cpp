@@ -225,3 +225,5 @@ bool Badger::hasBadges()
     QList<BadgeInfo> badges;
     return getBadges(badges);
 }
+
+#include "moc_badger.cpp"

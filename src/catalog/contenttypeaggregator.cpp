@@ -117,3 +117,5 @@ void ContentTypeAggregator::onReady()
             Q_EMIT addContentType(info.name, info.title, info.dirList, type, 0);
     }
 }
+
+#include "moc_contenttypeaggregator.cpp"

@@ -116,3 +116,5 @@ void SNAppCoreObject::clear()
     m_constraintFlags = 0;
     m_approved = false;
 }
+
+#include "moc_snappcoreobject.cpp"

@@ -30,3 +30,5 @@ void TWInfo::clear()
     list.clear();
     record.clear();
 }
+
+#include "moc_twinfo.cpp"

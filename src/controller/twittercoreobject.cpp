@@ -301,3 +301,5 @@ void TwitterCoreObject::dumpStatus() { }
 void TwitterCoreObject::loadSettings() { }
 
 void TwitterCoreObject::saveSettings() const { }
+
+#include "moc_twittercoreobject.cpp"

@@ -292,3 +292,5 @@ QByteArray HttpTransport::body(QNetworkReply *reply)
     }
     return data;
 }
+
+#include "moc_httptransport.cpp"

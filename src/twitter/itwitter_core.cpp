@@ -5,3 +5,5 @@ ITwitter_core::ITwitter_core(QObject *parent, unsigned long)
 { }
 
 ITwitter_core::~ITwitter_core() = default;
+
+#include "moc_itwitter_core.cpp"

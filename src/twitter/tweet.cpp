@@ -50,3 +50,5 @@ bool Tweet::fromNode(const QDomNode &node)
     }
     return user.fromNode(userElement);
 }
+
+#include "moc_tweet.cpp"

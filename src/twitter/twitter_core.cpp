@@ -441,3 +441,5 @@ ITwitter_core *GetTestObject(QObject *parent, void *, unsigned long flags)
 {
     return new Twitter_core(parent, flags);
 }
+
+#include "moc_twitter_core.cpp"

@@ -62,3 +62,5 @@ void UrlShortener::shortenFinished(QNetworkReply *reply)
     }
     reply->deleteLater();
 }
+
+#include "moc_urlshortener.cpp"

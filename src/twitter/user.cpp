@@ -58,3 +58,5 @@ void User::clear()
     screen_name.clear();
     profile_image_url.clear();
 }
+
+#include "moc_user.cpp"
