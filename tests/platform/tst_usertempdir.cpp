@@ -14,7 +14,8 @@ class TestUserTempDir : public QObject
 {
     Q_OBJECT
 
-    // A folder of that mode, a link to a private folder, or a file.
+    // A folder of that mode, a link to a private folder, a file, or a
+    // private folder of another user.
     QString makeEntry(const QString &name, const QString &kind)
     {
         const QString path = m_root->filePath(name);
@@ -23,6 +24,11 @@ class TestUserTempDir : public QObject
             return QFile::link(makeEntry(name + u".target"_qs, u"700"_qs), path) ? path : QString();
         if (kind == u"file")
             return QFile(path).open(QIODevice::WriteOnly) ? path : QString();
+        if (kind == u"foreign")
+            return makeEntry(name, u"700"_qs) == path
+                    && ::chown(native.constData(), 4242, 4242) == 0
+                ? path
+                : QString();
         return ::mkdir(native.constData(), 0700) == 0
                 && ::chmod(native.constData(), kind.toUInt(nullptr, 8)) == 0
             ? path
@@ -56,6 +62,7 @@ private Q_SLOTS:
         QTest::newRow("open runtime, open fallback") << u"755"_qs << u"755"_qs << u""_qs;
         QTest::newRow("open runtime, linked fallback") << u"755"_qs << u"link"_qs << u""_qs;
         QTest::newRow("open runtime, file") << u"755"_qs << u"file"_qs << u""_qs;
+        QTest::newRow("open runtime, someone else's") << u"755"_qs << u"foreign"_qs << u""_qs;
         QTest::newRow("no runtime, no temporary folder") << u""_qs << u"none"_qs << u""_qs;
     }
     void refusesWhatIsNotPrivate()
@@ -63,6 +70,8 @@ private Q_SLOTS:
         QFETCH(QString, runtime);
         QFETCH(QString, existing);
         QFETCH(QString, answer);
+        if (existing == u"foreign" && ::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
 
         const QString run = runtime.isEmpty() ? QString() : makeEntry(u"run2"_qs, runtime);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
