@@ -23,9 +23,9 @@
 
 namespace {
 
-const QString shareId = QStringLiteral("{0F7B2C11-5E2A-4C61-9D0B-1A2B3C4D5E6F}");
-const QString uploadId = QStringLiteral("{A1B2C3D4-0000-4000-8000-00000000AB01}");
-const QString unknownId = QStringLiteral("{99999999-9999-4999-8999-999999999999}");
+const QString shareId = u"{0F7B2C11-5E2A-4C61-9D0B-1A2B3C4D5E6F}"_qs;
+const QString uploadId = u"{A1B2C3D4-0000-4000-8000-00000000AB01}"_qs;
+const QString unknownId = u"{99999999-9999-4999-8999-999999999999}"_qs;
 const QString motionId = QString::fromLatin1(motionAppId);
 
 using Entries = QMap<QString, QString>;
@@ -34,8 +34,8 @@ using Entries = QMap<QString, QString>;
 Entries storedEntries(const QString &path)
 {
     QString text;
-    if (!ClipFrame::getFileAttribute(path, QStringLiteral("BadgeData"), text))
-        return { { QStringLiteral("read"), QStringLiteral("failed") } };
+    if (!ClipFrame::getFileAttribute(path, u"BadgeData"_qs, text))
+        return { { u"read"_qs, u"failed"_qs } };
     QDomDocument doc;
     Entries entries;
     doc.setContent(text);
@@ -62,7 +62,7 @@ QImage filled(int width, int height, QColor color)
 int badgeLoop(const QStringList &args) // --badge-loop <path> <prefix> <count>
 {
     for (int i = 0; i < args.at(4).toInt(); ++i) {
-        const QString id = QStringLiteral("{%1-%2}").arg(args.at(3)).arg(i);
+        const QString id = u"{%1-%2}"_qs.arg(args.at(3)).arg(i);
         // A lock given up after its bounded wait changed nothing: try again.
         for (int tries = 0; !Badger().badgeContent(id, u"https://e.test/"_qs + id, args.at(2), 0);)
             if (++tries == 30)
@@ -102,7 +102,7 @@ class TestBadger : public QObject
     MetadataFixture m_meta;
     QTemporaryDir m_dir;
     QTemporaryDir m_runtime; // private, as the user's runtime folder is
-    QTemporaryDir m_shm { QStringLiteral("/dev/shm/tst_badger-XXXXXX") };
+    QTemporaryDir m_shm { u"/dev/shm/tst_badger-XXXXXX"_qs };
     QString m_clip;
     QString m_still;
     int m_serial = 0;

@@ -17,21 +17,21 @@ using namespace MediaFixtures;
 
 namespace {
 
-const QString badge = QStringLiteral("BadgeData");
+const QString badge = u"BadgeData"_qs;
 
 QString read(const QString &path, const QString &name = badge)
 {
-    QString text = QStringLiteral("untouched");
-    return ClipFrame::getFileAttribute(path, name, text) ? text : QStringLiteral("failed");
+    QString text = u"untouched"_qs;
+    return ClipFrame::getFileAttribute(path, name, text) ? text : u"failed"_qs;
 }
 
 // Where the text of "BadgeData" lies.
 QString where(const QString &path)
 {
     if (::getxattr(QFile::encodeName(path).constData(), "user.zpv.BadgeData", nullptr, 0) >= 0)
-        return QStringLiteral("attribute");
+        return u"attribute"_qs;
     if (QFileInfo::exists(ClipFramePrivate::sidecarPath(path)))
-        return QStringLiteral("beside");
+        return u"beside"_qs;
     return QFileInfo::exists(ClipFramePrivate::userStorePath(path)) ? u"user"_qs : u"none"_qs;
 }
 
@@ -54,7 +54,7 @@ bool setLocked(const QString &path, bool locked)
 {
     if (::geteuid() != 0)
         return ::chmod(QFile::encodeName(path).constData(), locked ? 0555 : 0755) == 0;
-    return QProcess::execute(QStringLiteral("chattr"), { locked ? u"+i"_qs : u"-i"_qs, path }) == 0;
+    return QProcess::execute(u"chattr"_qs, { locked ? u"+i"_qs : u"-i"_qs, path }) == 0;
 }
 
 } // namespace
@@ -76,7 +76,7 @@ class TestClipFrame : public QObject
     }
 
     QTemporaryDir m_dir;
-    QTemporaryDir m_shm { QStringLiteral("/dev/shm/tst_clipframe-XXXXXX") };
+    QTemporaryDir m_shm { u"/dev/shm/tst_clipframe-XXXXXX"_qs };
     QStringList m_locked;
 
 private Q_SLOTS:
@@ -86,16 +86,16 @@ private Q_SLOTS:
         for (const QString &path : std::as_const(m_locked))
             setLocked(path, false);
         m_locked.clear();
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_qs)));
     }
 
     void probesTheContent()
     {
         // A 2.9 s movie named as text, a picture and a playlist naming the
         // movie named as movies.
-        const QString movie = m_dir.filePath(QStringLiteral("movie.txt"));
-        const QString still = m_dir.filePath(QStringLiteral("still.mp4"));
-        const QString list = m_dir.filePath(QStringLiteral("list.mp4"));
+        const QString movie = m_dir.filePath(u"movie.txt"_qs);
+        const QString still = m_dir.filePath(u"still.mp4"_qs);
+        const QString list = m_dir.filePath(u"list.mp4"_qs);
         QVERIFY(makeClip(movie + u".avi", 2.9, 10) && QFile::rename(movie + u".avi", movie));
         QVERIFY(makeStill(still + u".jpg") && QFile::rename(still + u".jpg", still));
         QVERIFY(writeFile(list,
@@ -129,7 +129,7 @@ private Q_SLOTS:
         QFETCH(QString, setup);
         QFETCH(QString, place);
         const QString folder = setup == u"shm" ? m_shm.path() : m_dir.filePath(setup);
-        const QString path = freshFile(folder + QStringLiteral("/clip.mp4"));
+        const QString path = freshFile(folder + u"/clip.mp4"_qs);
         const qint64 mtime = mtimeNs(path);
         const QString text
             = QString(u"<a>Grüße &amp; 東京</a>\n"_qs).repeated(place == u"long" ? 1000 : 1);
@@ -147,24 +147,24 @@ private Q_SLOTS:
             lock(folder);
 
         QCOMPARE(read(path), QString());
-        QVERIFY(ClipFrame::setFileAttribute(path, badge, QStringLiteral("small")));
+        QVERIFY(ClipFrame::setFileAttribute(path, badge, u"small"_qs));
         QVERIFY(ClipFrame::setPhotoFileAttribute(path, text));
-        QVERIFY(ClipFrame::setFileAttribute(path, QStringLiteral("Other"), QStringLiteral("kept")));
+        QVERIFY(ClipFrame::setFileAttribute(path, u"Other"_qs, u"kept"_qs));
         QCOMPARE(read(path), text);
         QCOMPARE(where(path), place);
         if (place == u"user") // the records name the user's media: private
             QCOMPARE(
                 lstatOf(QFileInfo(ClipFramePrivate::userStorePath(path)).path()).st_mode & 0777,
                 0700u);
-        QVERIFY(ClipFrame::setFileAttribute(path, badge, QStringLiteral("small again")));
-        QCOMPARE(read(path), QStringLiteral("small again"));
+        QVERIFY(ClipFrame::setFileAttribute(path, badge, u"small again"_qs));
+        QCOMPARE(read(path), u"small again"_qs);
         QVERIFY(ClipFrame::removeFileAttribute(path, badge));
-        QCOMPARE(read(path, QStringLiteral("Other")), QStringLiteral("kept"));
-        QVERIFY(ClipFrame::removeFileAttribute(path, QStringLiteral("Other")));
-        QCOMPARE(where(path) + read(path), QStringLiteral("none"));
+        QCOMPARE(read(path, u"Other"_qs), u"kept"_qs);
+        QVERIFY(ClipFrame::removeFileAttribute(path, u"Other"_qs));
+        QCOMPARE(where(path) + read(path), u"none"_qs);
         QCOMPARE(mtimeNs(path), mtime); // the media never change
         QCOMPARE(lstatOf(path).st_size, 5);
-        QVERIFY(!ClipFrame::setFileAttribute(path, QString(), QStringLiteral("x")));
+        QVERIFY(!ClipFrame::setFileAttribute(path, QString(), u"x"_qs));
 
         // Another file under the same name inherits nothing; none at all fails.
         QVERIFY(ClipFrame::setFileAttribute(path, badge, text));
@@ -186,17 +186,16 @@ private Q_SLOTS:
     void failedWriteKeepsPreviousText()
     {
         QFETCH(bool, lockFile);
-        const QString path
-            = freshFile(m_dir.filePath(QStringLiteral("previous%1/clip").arg(lockFile)));
-        QVERIFY(ClipFrame::setFileAttribute(path, badge, QStringLiteral("old")));
+        const QString path = freshFile(m_dir.filePath(u"previous%1/clip"_qs.arg(lockFile)));
+        QVERIFY(ClipFrame::setFileAttribute(path, badge, u"old"_qs));
         lock(lockFile ? path : QFileInfo(path).path());
         // No per-user store either: its folder would have to be made under a file.
-        qputenv("XDG_DATA_HOME", QFile::encodeName(path + QStringLiteral("/data")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path + u"/data"_qs));
         QVERIFY(!ClipFrame::setFileAttribute(path, badge, QString(lockFile ? 3 : 70000, u'x')));
-        QCOMPARE(read(path), QStringLiteral("old"));
+        QCOMPARE(read(path), u"old"_qs);
         QCOMPARE(where(path), u"attribute"_qs);
         QCOMPARE(ClipFrame::removeFileAttribute(path, badge), !lockFile);
-        QCOMPARE(read(path), lockFile ? QStringLiteral("old") : QString());
+        QCOMPARE(read(path), lockFile ? u"old"_qs : QString());
     }
 
     void sidecarNotOursIsLeftAlone_data()
@@ -228,11 +227,10 @@ private Q_SLOTS:
         const QString path = freshFile(m_dir.filePath(u"planted/"_qs + planted + u"/clip.mp4"_qs));
         const QString stamps = planted == u"unstamped"
             ? QString()
-            : QStringLiteral("\"size\":\"%1\",\"mtime\":\"%2\",")
-                  .arg(5 + (planted == u"size"))
+            : u"\"size\":\"%1\",\"mtime\":\"%2\","_qs.arg(5 + (planted == u"size"))
                   .arg(mtimeNs(path) + (planted == u"time"));
         const QString sidecar = ClipFramePrivate::sidecarPath(path);
-        const QString target = planted == u"link" ? path + QStringLiteral(".victim") : sidecar;
+        const QString target = planted == u"link" ? path + u".victim"_qs : sidecar;
         if (planted == u"folder") {
             QVERIFY(QDir().mkdir(sidecar));
         } else {
@@ -247,8 +245,7 @@ private Q_SLOTS:
             QCOMPARE(::chown(QFile::encodeName(sidecar).constData(), 4242, 4242), 0);
         const auto state = [&] {
             const struct stat st = lstatOf(sidecar);
-            return QStringLiteral("%1 %2 %3 %4 %5")
-                .arg(st.st_mode)
+            return u"%1 %2 %3 %4 %5"_qs.arg(st.st_mode)
                 .arg(st.st_uid)
                 .arg(st.st_ino)
                 .arg(mtimeNs(sidecar))
@@ -256,10 +253,10 @@ private Q_SLOTS:
         };
         const QString before = state();
 
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ignoring")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"ignoring"_qs));
         QCOMPARE(read(path), QString());
-        QVERIFY(ClipFrame::setFileAttribute(path, badge, QStringLiteral("mine")));
-        QCOMPARE(read(path), QStringLiteral("mine"));
+        QVERIFY(ClipFrame::setFileAttribute(path, badge, u"mine"_qs));
+        QCOMPARE(read(path), u"mine"_qs);
         QCOMPARE(QFileInfo::exists(ClipFramePrivate::userStorePath(path)), !ours);
         if (ours)
             QCOMPARE(lstatOf(sidecar).st_mode & 0777, 0600u);

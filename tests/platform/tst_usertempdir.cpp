@@ -2,11 +2,12 @@
 #include "platform/markerfiles.h"
 #include "platform/usertempdir.h"
 
-#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
