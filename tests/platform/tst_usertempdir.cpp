@@ -1,12 +1,13 @@
-// The user's temporary folder is private, or there is none.
+// The user's own temporary folder, and the marker files kept in it.
+#include "platform/markerfiles.h"
 #include "platform/usertempdir.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,116 +15,134 @@ class TestUserTempDir : public QObject
 {
     Q_OBJECT
 
+    // A folder of that mode, a link to a private folder, a file, or a
+    // private folder of another user.
+    QString makeEntry(const QString &name, const QString &kind)
+    {
+        const QString path = m_root->filePath(name);
+        const QByteArray native = QFile::encodeName(path);
+        if (kind == u"link")
+            return QFile::link(makeEntry(name + u".target"_qs, u"700"_qs), path) ? path : QString();
+        if (kind == u"file")
+            return QFile(path).open(QIODevice::WriteOnly) ? path : QString();
+        if (kind == u"foreign")
+            return makeEntry(name, u"700"_qs) == path
+                    && ::chown(native.constData(), 4242, 4242) == 0
+                ? path
+                : QString();
+        return ::mkdir(native.constData(), 0700) == 0
+                && ::chmod(native.constData(), kind.toUInt(nullptr, 8)) == 0
+            ? path
+            : QString();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    const QByteArray m_tmpdir = qgetenv("TMPDIR");
+
 private Q_SLOTS:
-    void init();
-    void cleanup();
-    void usesRuntimeFolder();
-    void fallback_data();
-    void fallback();
-    void noTemporaryFolder();
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_root->isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(makeEntry(u"run"_qs, u"700"_qs)));
+        qputenv("TMPDIR", QFile::encodeName(m_root->path()));
+        QSettings::setPath(
+            QSettings::NativeFormat, QSettings::UserScope, m_root->filePath(u"user"_qs));
+    }
+    void cleanup() { qputenv("TMPDIR", m_tmpdir); }
+    void refusesWhatIsNotPrivate_data()
+    {
+        // The runtime folder, what stands at <tmp>/zpv-<uid> before the
+        // call, and the answer: the runtime folder, that fallback, or none.
+        QTest::addColumn<QString>("runtime");
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("private runtime") << u"700"_qs << u""_qs << u"runtime"_qs;
+        QTest::newRow("open runtime, nothing") << u"755"_qs << u""_qs << u"fallback"_qs;
+        QTest::newRow("linked runtime, private") << u"link"_qs << u"700"_qs << u"fallback"_qs;
+        QTest::newRow("open runtime, open fallback") << u"755"_qs << u"755"_qs << u""_qs;
+        QTest::newRow("open runtime, linked fallback") << u"755"_qs << u"link"_qs << u""_qs;
+        QTest::newRow("open runtime, file") << u"755"_qs << u"file"_qs << u""_qs;
+        QTest::newRow("open runtime, someone else's") << u"755"_qs << u"foreign"_qs << u""_qs;
+        QTest::newRow("no runtime, no temporary folder") << u""_qs << u"none"_qs << u""_qs;
+    }
+    void refusesWhatIsNotPrivate()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, existing);
+        QFETCH(QString, answer);
+        if (existing == u"foreign" && ::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
 
-private:
-    QTemporaryDir *m_root = nullptr;
-    QByteArray m_runtime;
-    QByteArray m_tmpdir;
+        const QString run = runtime.isEmpty() ? QString() : makeEntry(u"run2"_qs, runtime);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
+        const QString fallback = m_root->filePath(u"zpv-"_qs + QString::number(::geteuid()));
+        if (existing == u"none") // Qt has no temporary folder then
+            qputenv("TMPDIR", QFile::encodeName(m_root->filePath(u"none"_qs)));
+        else if (!existing.isEmpty())
+            QCOMPARE(makeEntry(fallback.section(u'/', -1), existing), fallback);
+
+        const QString expected = answer == u"runtime" ? run
+            : answer.isEmpty()                        ? QString()
+                                                      : fallback;
+        QCOMPARE(userTempPath(), expected);
+        QCOMPARE(userTempSubfolder(u"sub"_qs), answer.isEmpty() ? QString() : expected + u"/sub");
+        struct stat st = {};
+        ::lstat(QFile::encodeName(expected + u"/sub").constData(), &st);
+        QCOMPARE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700, !answer.isEmpty());
+        // Markers go there or nowhere; never to the root.
+        QCOMPARE(writeCaptureStatus(u"status"_qs, true), !answer.isEmpty());
+        QCOMPARE(QFile::exists(expected + u"/captureStatus"), !answer.isEmpty());
+        QCOMPARE(isCaptureStatusAvailable(false), !answer.isEmpty());
+        QVERIFY(!QFile::exists(u"/captureStatus"_qs));
+        QVERIFY(!QFileInfo::exists(u"/zpv-"_qs + QString::number(::geteuid())));
+    }
+    void markerChannels_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("pre-selected content")
+            << u"preSelectContent"_qs << u"PreSelectContentFileAvailable"_qs;
+        QTest::newRow("capture status") << u"captureStatus"_qs << u"CaptureStatusFileAvailable"_qs;
+    }
+    void markerChannels()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, key);
+        const bool preSelect = fileName.startsWith(u"pre");
+        const auto write = preSelect ? writePreSelectContent : writeCaptureStatus;
+        const auto available = preSelect ? isPreSelectContentAvailable : isCaptureStatusAvailable;
+        const auto read = preSelect ? readPreSelectContent : readCaptureStatus;
+        const auto clear = preSelect ? clearPreSelectContent : clearCaptureStatus;
+        const QString file = m_root->filePath(u"run/"_qs + fileName);
+        const auto flagged = [&key] {
+            return QSettings(u"Nobridge"_qs, u"ZPV"_qs).contains(key);
+        };
+        const QString text = u"<content_info>Größe 日本</content_info>"_qs;
+
+        // Without the switch no flag is raised; resetting an unset one writes nothing.
+        QVERIFY(write(u"first"_qs, false) && !available(true) && !flagged());
+        // The producer writes the file, then raises the flag; the consumer
+        // resets the flag, then reads and removes the file.
+        QVERIFY(write(text, true) && flagged());
+        QVERIFY(available(true) && !available(false));
+        QString got;
+        QVERIFY(read(got, false) && got == text && QFile::exists(file));
+        QVERIFY(read(got, true) && !QFile::exists(file) && !read(got, true));
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly) && !read(got, true)); // empty: no message
+        // Clearing forgets the flag and the file, and never fails.
+        QVERIFY(write(text, true) && clear() && !flagged() && !QFile::exists(file) && clear());
+        // Replaced whole: a reader of the old text keeps it. UTF-8 without a byte-order mark.
+        QVERIFY(write(text, false));
+        QFile reader(file);
+        QVERIFY(reader.open(QIODevice::ReadOnly) && write(u"é"_qs, false));
+        QCOMPARE(reader.readAll(), text.toUtf8());
+        QFile replaced(file);
+        QVERIFY(replaced.open(QIODevice::ReadOnly) && replaced.readAll() == "\xc3\xa9");
+        // A failed write is reported and raises no flag.
+        QVERIFY(!writeMarkerFile(fileName + u"/inside", key, text, true) && !flagged());
+    }
 };
-
-void TestUserTempDir::init()
-{
-    m_root = new QTemporaryDir;
-    QVERIFY(m_root->isValid());
-    m_runtime = qgetenv("XDG_RUNTIME_DIR");
-    m_tmpdir = qgetenv("TMPDIR");
-}
-
-void TestUserTempDir::cleanup()
-{
-    qputenv("XDG_RUNTIME_DIR", m_runtime);
-    qputenv("TMPDIR", m_tmpdir);
-    delete m_root;
-}
-
-void TestUserTempDir::usesRuntimeFolder()
-{
-    const QString runtime = m_root->filePath(QStringLiteral("run"));
-    QVERIFY(QDir().mkpath(runtime));
-    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    QCOMPARE(userTempPath(), runtime);
-}
-
-void TestUserTempDir::fallback_data()
-{
-    // The runtime folder's state, what stands at <tmp>/zpv-<uid> before the
-    // call, and whether that fallback is the answer (else: no folder at all).
-    QTest::addColumn<QString>("runtime");
-    QTest::addColumn<QString>("existing");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("open runtime, nothing") << QStringLiteral("open") << QString() << true;
-    QTest::newRow("linked runtime, private")
-        << QStringLiteral("link") << QStringLiteral("dir700") << true;
-    QTest::newRow("open runtime, open fallback")
-        << QStringLiteral("open") << QStringLiteral("dir755") << false;
-    QTest::newRow("open runtime, linked fallback")
-        << QStringLiteral("open") << QStringLiteral("link") << false;
-    QTest::newRow("open runtime, file")
-        << QStringLiteral("open") << QStringLiteral("file") << false;
-}
-
-void TestUserTempDir::fallback()
-{
-    QFETCH(QString, runtime);
-    QFETCH(QString, existing);
-    QFETCH(bool, accepted);
-
-    const QString target = m_root->filePath(QStringLiteral("elsewhere"));
-    QCOMPARE(::mkdir(QFile::encodeName(target).constData(), 0700), 0);
-
-    // A runtime folder open to others, or a link, is not used.
-    const QString runtimePath = m_root->filePath(QStringLiteral("run"));
-    if (runtime == QLatin1String("open")) {
-        QCOMPARE(::mkdir(QFile::encodeName(runtimePath).constData(), 0755), 0);
-        QCOMPARE(::chmod(QFile::encodeName(runtimePath).constData(), 0755), 0);
-    } else {
-        QVERIFY(QFile::link(target, runtimePath));
-    }
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
-    qputenv("TMPDIR", QFile::encodeName(m_root->path()));
-
-    const QString expected
-        = m_root->filePath(QStringLiteral("zpv-") + QString::number(::geteuid()));
-    const QByteArray native = QFile::encodeName(expected);
-    if (existing == QLatin1String("dir700")) {
-        QCOMPARE(::mkdir(native.constData(), 0700), 0);
-    } else if (existing == QLatin1String("dir755")) {
-        QCOMPARE(::mkdir(native.constData(), 0700), 0);
-        QCOMPARE(::chmod(native.constData(), 0755), 0);
-    } else if (existing == QLatin1String("link")) {
-        QVERIFY(QFile::link(target, expected));
-    } else if (existing == QLatin1String("file")) {
-        QFile file(expected);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-
-    const QString path = userTempPath();
-    QCOMPARE(path, accepted ? expected : QString());
-    if (accepted) {
-        struct stat st;
-        QCOMPARE(::lstat(native.constData(), &st), 0);
-        QVERIFY(S_ISDIR(st.st_mode));
-        QCOMPARE(st.st_mode & 0777, mode_t(0700));
-    }
-}
-
-void TestUserTempDir::noTemporaryFolder()
-{
-    // Qt gives no temporary folder when TMPDIR names none; nothing may be
-    // made at the root then.
-    qputenv("XDG_RUNTIME_DIR", QByteArray());
-    qputenv("TMPDIR", QFile::encodeName(m_root->filePath(QStringLiteral("missing"))));
-    QCOMPARE(userTempPath(), QString());
-    QVERIFY(!QFileInfo::exists(QStringLiteral("/zpv-") + QString::number(::geteuid())));
-}
 
 QTEST_GUILESS_MAIN(TestUserTempDir)
 #include "tst_usertempdir.moc"
