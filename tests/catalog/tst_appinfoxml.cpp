@@ -1,53 +1,73 @@
+// Application info texts, the metadata folder they are read from and copied
+// to, and the language their captions are read in.
 #include "catalog/appinfo.h"
 #include "catalog/appinfoxml.h"
 #include "catalog/contentinfo.h"
 #include "catalog/ctaappinfo.h"
+#include "catalog/language.h"
+#include "catalog/metadatadir.h"
 
 #include "metadatafixture.h"
 
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QTest>
+
+#include <cstdio>
+#include <optional>
 
 namespace {
 
-const QString documentedExample
-    = QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n"
-                     "<!DOCTYPE AppInfoText>\n"
-                     "<app_info>\n"
-                     " <app_path>Applets/PhotoShare.dll</app_path>\n"
-                     " <lib_id>{8E0F3A61-2B7C-4D55-9A1E-3C6B0D2F7A90}</lib_id>\n"
-                     " <id>{1C9D6E24-7F3A-4B8E-A5D2-60E9B4C1F837}</id>\n"
-                     " <lib_app_count>1</lib_app_count>\n"
-                     " <app_index>0</app_index>\n"
-                     " <icon_path>share.png(!)share_small.png</icon_path>\n"
-                     " <app_type>8</app_type>\n"
-                     " <app_launch/>\n"
-                     " <sort_order>2.5</sort_order>\n"
-                     " <accepts>jpg,jpeg</accepts>\n"
-                     " <version>1.0</version>\n"
-                     " <build>12</build>\n"
-                     " <vxproduct/>\n"
-                     " <caption>\n"
-                     "  <en-US>Photo Share</en-US>\n"
-                     " </caption>\n"
-                     " <tooltip>\n"
-                     "  <en-US>Share the selected photos</en-US>\n"
-                     " </tooltip>\n"
-                     "</app_info>\n");
+// Tooltips travel as the UTF-8 bytes of their text, a character per byte.
+const QString example = QStringLiteral(
+    "<?xml version='1.0' encoding='UTF-8'?>\n<!DOCTYPE AppInfoText>\n<app_info>\n"
+    " <app_path>Applets/PhotoShare.dll</app_path>\n <lib_id>{8E0F3A61-2B7C}</lib_id>\n"
+    " <id>{1C9D6E24-7F3A}</id>\n <lib_app_count>3</lib_app_count>\n <app_index>2</app_index>\n"
+    " <icon_path>share.png(!)share_small.png</icon_path>\n <app_type>8</app_type>\n"
+    " <app_launch>Photo(!)Share</app_launch>\n <sort_order>2.5</sort_order>\n"
+    " <accepts>jpg,jpeg</accepts>\n <version>1.0</version>\n <build>12</build>\n <vxproduct/>\n"
+    " <lang_whitelist>409,40c</lang_whitelist>\n <lang_graylist>407</lang_graylist>\n"
+    " <lang_blacklist>804</lang_blacklist>\n <caption>\n  <en-US>Photo Share</en-US>\n </caption>\n"
+    " <tooltip>\n  <en-US>Caf\u00c3\u00a9 \u00e6\u0097\u00a5</en-US>\n </tooltip>\n"
+    "</app_info>\n");
 
 QString document(const QString &body)
 {
-    return QStringLiteral("<!DOCTYPE AppInfoText><app_info>") + body
-        + QStringLiteral("</app_info>");
+    return u"<!DOCTYPE AppInfoText><app_info>"_qs + body + u"</app_info>"_qs;
 }
 
-QString elementText(const QString &xml, const QString &tag)
+// The fields both records share, in their order.
+template<typename Record>
+QString summary(const Record &r)
 {
-    QDomDocument doc;
-    doc.setContent(xml);
-    return doc.documentElement().firstChildElement(tag).text();
+    return QStringList(
+        { r.appPath, r.libId, r.id, QString::number(r.libAppCount), QString::number(r.appIndex),
+            r.iconPaths[0], r.iconPaths[1], r.iconPaths[2], QString::number(r.appType), r.appLaunch,
+            QString::number(r.sortOrder), r.accepts, r.caption, r.tooltip })
+        .join(u'|');
+}
+
+QString hostFolder(const char *name)
+{
+    return QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name);
 }
 
 using Ids = QList<quint32>;
+
+QString lists(const CTAAppInfo &info)
+{
+    QStringList out;
+    for (const Ids &ids : { info.langWhitelist, info.langGraylist, info.langBlacklist }) {
+        QStringList items;
+        for (const quint32 id : ids)
+            items << QString::number(id, 16);
+        out << items.join(u',');
+    }
+    return out.join(u'|');
+}
+
+const QString untouched = u"x y z 1,2|1,2|1,2|"_qs;
 
 } // namespace
 
@@ -57,399 +77,330 @@ class TestAppInfoXml : public QObject
 
 private Q_SLOTS:
     void init();
-    void readsAndWritesTheDocumentedText();
-    void writesIconPaths_data();
-    void writesIconPaths();
-    void readsIconPaths_data();
-    void readsIconPaths();
-    void writesLanguageLists_data();
-    void writesLanguageLists();
-    void readsLanguageLists_data();
-    void readsLanguageLists();
-    void picksTheCurrentLanguage_data();
-    void picksTheCurrentLanguage();
-    void tooltipTransferForm_data();
-    void tooltipTransferForm();
-    void sortOrder_data();
-    void sortOrder();
-    void malformedTextLeavesTheRecord_data();
-    void malformedTextLeavesTheRecord();
-    void smallerRecord();
-    void acceptsContent_data();
+    void cleanupTestCase() { removeHostFolders(); }
+    void readsAndWritesTheExample();
+    void readsTexts_data();
+    void readsTexts();
     void acceptsContent();
-    void languageFilters_data();
-    void languageFilters();
+    void currentLanguage_data();
+    void currentLanguage();
+    void readsMetaFiles();
+    void loadsRecords();
+    void findsLibraries();
+    void refreshesTheHostMetadata();
 
 private:
-    MetadataFixture m_fixture;
+    static void removeHostFolders()
+    {
+        QDir(hostFolder("MetaData")).removeRecursively();
+        QDir(hostFolder("Applets")).removeRecursively();
+    }
+
+    std::optional<MetadataFixture> m_fixture;
 };
 
+// Every test starts from a new metadata fixture (language en-US) and no
+// folders beside the host.
 void TestAppInfoXml::init()
 {
-    MetadataFixture::setLanguageId(0x409);
+    removeHostFolders();
+    m_fixture.reset();
+    m_fixture.emplace();
 }
 
-void TestAppInfoXml::readsAndWritesTheDocumentedText()
+void TestAppInfoXml::readsAndWritesTheExample()
 {
     CTAAppInfo info;
-    QVERIFY(xmlToAppInfo(documentedExample, info));
-    QCOMPARE(info.appPath, QStringLiteral("Applets/PhotoShare.dll"));
-    QCOMPARE(info.id, QStringLiteral("{1C9D6E24-7F3A-4B8E-A5D2-60E9B4C1F837}"));
-    QCOMPARE(info.libAppCount, 1);
-    QCOMPARE(info.iconPaths[1], QStringLiteral("share_small.png"));
-    QCOMPARE(info.appType, 8);
-    QCOMPARE(info.sortOrder, 2.5);
-    QCOMPARE(info.caption, QStringLiteral("Photo Share"));
-    QCOMPARE(info.tooltip, QStringLiteral("Share the selected photos"));
-    QCOMPARE(info.build, QStringLiteral("12"));
-
+    QVERIFY(xmlToAppInfo(example, info));
+    QCOMPARE(summary(info),
+        u"Applets/PhotoShare.dll|{8E0F3A61-2B7C}|{1C9D6E24-7F3A}|3|2|share.png|share_small.png||8|"
+        "Photo(!)Share|2.5|jpg,jpeg|Photo Share|Caf\u00e9 \u65e5"_qs);
+    QCOMPARE(QStringList({ info.version, info.build, info.vxproduct }),
+        QStringList({ u"1.0"_qs, u"12"_qs, QString() }));
+    QCOMPARE(lists(info), u"409,40c|407|804"_qs);
     QString written;
     QVERIFY(appInfoToXml(info, written));
-    QCOMPARE(written, documentedExample);
+    QCOMPARE(written, example);
+
+    // The smaller record reads the same; icons beyond those named stay.
+    ZPVGlobal::AppInfo small;
+    small.iconPaths[2] = u"kept.png"_qs;
+    QVERIFY(xmlToAppInfo(example, small));
+    QCOMPARE(summary(small), summary(info).replace(u"||8|"_qs, u"|kept.png|8|"_qs));
 }
 
-void TestAppInfoXml::writesIconPaths_data()
+void TestAppInfoXml::readsTexts_data()
 {
-    QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<QString>("text");
+    // The language in force, the text's body, and what is read into a record
+    // holding icons x, y and z and lists {1, 2}: icons, the white, gray and
+    // black lists in hexadecimal, caption. A text refused leaves the record.
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("read");
 
-    QTest::newRow("first only") << QStringList { "a.png", "", "" } << "a.png";
-    QTest::newRow("all three") << QStringList { "a.png", "b.png", "c.png" }
-                               << "a.png(!)b.png(!)c.png";
-    QTest::newRow("gap in the middle") << QStringList { "a.png", "", "c.png" } << "a.png(!)c.png";
-    QTest::newRow("empty first") << QStringList { "", "b.png", "" } << "(!)b.png";
-    QTest::newRow("none") << QStringList { "", "", "" } << QString();
+    QTest::newRow("empty icon parts dropped, three at most")
+        << 0x409 << u"<icon_path>1(!)(!)2(!)3(!)4</icon_path>"_qs << u"1 2 3 |||"_qs;
+    QTest::newRow("icons beyond those named stay")
+        << 0x409 << u"<icon_path>(!)b</icon_path>"_qs << u"b y z |||"_qs;
+    QTest::newRow("hexadecimal list, digits only")
+        << 0x409 << u"<lang_graylist>1404,409</lang_graylist>"_qs << u"x y z |1404,409||"_qs;
+    QTest::newRow("older list: decimal and 0x items, a bad part")
+        << 0x409 << u"<lang_blacklist>0x409,1036,abc</lang_blacklist>"_qs << u"x y z ||409,40c|"_qs;
+    QTest::newRow("older list: upper-case prefix, empty parts")
+        << 0x409 << u"<lang_whitelist>,0X40C,,</lang_whitelist>"_qs << u"x y z 40c|||"_qs;
+    QTest::newRow("older list: octal")
+        << 0x409 << u"<lang_graylist>011</lang_graylist>"_qs << u"x y z |9||"_qs;
+    QTest::newRow("negative item")
+        << 0x409 << u"<lang_graylist>-1,7</lang_graylist>"_qs << u"x y z |7||"_qs;
+    const QString captions = u"<caption><de-DE>Deutsch</de-DE><en-US>English</en-US></caption>"_qs;
+    QTest::newRow("caption in German") << 0x407 << captions << u"x y z |||Deutsch"_qs;
+    QTest::newRow("no caption in French") << 0x40c << captions << u"x y z |||"_qs;
+    QTest::newRow("language outside the table: English")
+        << 0x437 << captions << u"x y z |||English"_qs;
+    QTest::newRow("empty") << 0x409 << QString() << untouched;
+    QTest::newRow("unclosed") << 0x409 << u"<app_info><id>{X}</id>"_qs << untouched;
+    QTest::newRow("deeper than the guard allows")
+        << 0x409 << u"<app_info>"_qs + u"<x>"_qs.repeated(200) << untouched;
 }
 
-void TestAppInfoXml::writesIconPaths()
+void TestAppInfoXml::readsTexts()
 {
-    QFETCH(QStringList, paths);
-    QFETCH(QString, text);
-
-    CTAAppInfo info;
-    for (int i = 0; i < 3; ++i)
-        info.iconPaths[i] = paths.at(i);
-    QString xml;
-    QVERIFY(appInfoToXml(info, xml));
-    QCOMPARE(elementText(xml, QStringLiteral("icon_path")), text);
-}
-
-void TestAppInfoXml::readsIconPaths_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("paths");
-
-    // The record starts with x, y, z; parts beyond those present keep them.
-    QTest::newRow("empty part dropped")
-        << "a.png(!)(!)b.png" << QStringList { "a.png", "b.png", "z" };
-    QTest::newRow("empty first moves up") << "(!)b.png" << QStringList { "b.png", "y", "z" };
-    QTest::newRow("more than three") << "1(!)2(!)3(!)4" << QStringList { "1", "2", "3" };
-    QTest::newRow("none") << QString() << QStringList { "x", "y", "z" };
-}
-
-void TestAppInfoXml::readsIconPaths()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, paths);
-
-    CTAAppInfo info;
-    info.iconPaths[0] = QStringLiteral("x");
-    info.iconPaths[1] = QStringLiteral("y");
-    info.iconPaths[2] = QStringLiteral("z");
-    QVERIFY(xmlToAppInfo(
-        document(QStringLiteral("<icon_path>") + text + QStringLiteral("</icon_path>")), info));
-    QCOMPARE((QStringList { info.iconPaths[0], info.iconPaths[1], info.iconPaths[2] }), paths);
-}
-
-void TestAppInfoXml::writesLanguageLists_data()
-{
-    QTest::addColumn<Ids>("white");
-    QTest::addColumn<Ids>("black");
-    QTest::addColumn<QString>("whiteText");
-    QTest::addColumn<bool>("hasBlack");
-
-    QTest::newRow("two ids") << Ids { 0x409, 0x40c } << Ids() << "409,40c" << false;
-    QTest::newRow("empty lists left out") << Ids() << Ids() << QString() << false;
-    QTest::newRow("black only") << Ids() << Ids { 0x804 } << QString() << true;
-}
-
-void TestAppInfoXml::writesLanguageLists()
-{
-    QFETCH(Ids, white);
-    QFETCH(Ids, black);
-    QFETCH(QString, whiteText);
-    QFETCH(bool, hasBlack);
-
-    CTAAppInfo info;
-    info.langWhitelist = white;
-    info.langBlacklist = black;
-    QString xml;
-    QVERIFY(appInfoToXml(info, xml));
-    QCOMPARE(xml.contains(QStringLiteral("<lang_whitelist>")), !whiteText.isEmpty());
-    QCOMPARE(elementText(xml, QStringLiteral("lang_whitelist")), whiteText);
-    QCOMPARE(xml.contains(QStringLiteral("<lang_blacklist>")), hasBlack);
-    QVERIFY(!xml.contains(QStringLiteral("lang_graylist")));
-    CTAAppInfo read;
-    QVERIFY(xmlToAppInfo(xml, read));
-    QCOMPARE(read.langWhitelist, white);
-    QCOMPARE(read.langBlacklist, black);
-    // The list elements stand between "vxproduct" and "caption".
-    if (hasBlack)
-        QVERIFY(xml.indexOf(QStringLiteral("<vxproduct"))
-                < xml.indexOf(QStringLiteral("<lang_blacklist"))
-            && xml.indexOf(QStringLiteral("<lang_blacklist"))
-                < xml.indexOf(QStringLiteral("<caption")));
-}
-
-void TestAppInfoXml::readsLanguageLists_data()
-{
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<Ids>("ids");
-    QTest::addColumn<QStringList>("warnings");
-
-    QTest::newRow("both number forms and a bad part")
-        << "lang_whitelist"
-        << "0x409,1036,abc" << Ids { 1033, 1036 } << QStringList { "abc" };
-    QTest::newRow("upper-case prefix") << "lang_graylist"
-                                       << "0X40C" << Ids { 0x40c } << QStringList();
-    QTest::newRow("octal") << "lang_blacklist"
-                           << "011" << Ids { 9 } << QStringList();
-    QTest::newRow("our writer's hex") << "lang_blacklist"
-                                      << "409,40c" << Ids { 0x409, 0x40c } << QStringList();
-    QTest::newRow("our writer's hex, digits only")
-        << "lang_whitelist"
-        << "1404,409" << Ids { 0x1404, 0x409 } << QStringList();
-    QTest::newRow("empty parts") << "lang_graylist"
-                                 << ",,1033," << Ids { 1033 } << QStringList();
-    QTest::newRow("negative") << "lang_whitelist"
-                              << "-1,7" << Ids { 7 } << QStringList { "-1" };
-}
-
-void TestAppInfoXml::readsLanguageLists()
-{
-    QFETCH(QString, tag);
-    QFETCH(QString, text);
-    QFETCH(Ids, ids);
-    QFETCH(QStringList, warnings);
-
-    for (const QString &part : std::as_const(warnings))
-        QTest::ignoreMessage(QtWarningMsg,
-            qPrintable(QStringLiteral("ContentTypeAggregator::xmlToAppInfo() - list failure: Cap ")
-                + tag + u' ' + part));
-    CTAAppInfo info;
-    info.langWhitelist = info.langGraylist = info.langBlacklist = Ids { 1, 2 };
-    QVERIFY(xmlToAppInfo(document(QStringLiteral("<caption><en-US>Cap</en-US></caption><") + tag
-                             + u'>' + text + QStringLiteral("</") + tag + u'>'),
-        info));
-    // Every list is read afresh; the absent ones come back empty.
-    QCOMPARE(info.langWhitelist, tag == u"lang_whitelist" ? ids : Ids());
-    QCOMPARE(info.langGraylist, tag == u"lang_graylist" ? ids : Ids());
-    QCOMPARE(info.langBlacklist, tag == u"lang_blacklist" ? ids : Ids());
-}
-
-void TestAppInfoXml::picksTheCurrentLanguage_data()
-{
-    QTest::addColumn<QVariant>("language");
-    QTest::addColumn<QString>("caption");
-
-    QTest::newRow("en-US") << QVariant(0x409) << "English";
-    QTest::newRow("de-DE") << QVariant(0x407) << "Deutsch";
-    QTest::newRow("no child of that language") << QVariant(0x40c) << QString();
-    QTest::newRow("language outside the table: English") << QVariant(0x437) << "English";
-}
-
-void TestAppInfoXml::picksTheCurrentLanguage()
-{
-    QFETCH(QVariant, language);
-    QFETCH(QString, caption);
+    QFETCH(int, language);
+    QFETCH(QString, body);
+    QFETCH(QString, read);
 
     MetadataFixture::setLanguageId(language);
+    const QString xml = read == untouched ? body : document(body);
     CTAAppInfo info;
-    QVERIFY(
-        xmlToAppInfo(document(QStringLiteral("<caption><de-DE>Deutsch</de-DE><en-US>English</en-US>"
-                                             "</caption><tooltip><en-US>Tip</en-US></tooltip>")),
-            info));
-    QCOMPARE(info.caption, caption);
-
-    // Written back, the text stays readable whatever the language.
-    QString xml;
-    QVERIFY(appInfoToXml(info, xml));
-    CTAAppInfo again;
-    QVERIFY(xmlToAppInfo(xml, again));
-    QCOMPARE(again.caption, caption);
-}
-
-void TestAppInfoXml::tooltipTransferForm_data()
-{
-    QTest::addColumn<QString>("tooltip");
-    QTest::addColumn<QString>("stored");
-
-    QTest::newRow("ASCII") << "Share it"
-                           << "Share it";
-    QTest::newRow("Latin-1 letter")
-        << QStringLiteral("Caf\u00e9") << QStringLiteral("Caf\u00c3\u00a9");
-    QTest::newRow("outside Latin-1") << QStringLiteral("\u65e5\u672c \u2713")
-                                     << QStringLiteral("\u00e6\u0097\u00a5\u00e6\u009c\u00ac "
-                                                       "\u00e2\u009c\u0093");
-}
-
-void TestAppInfoXml::tooltipTransferForm()
-{
-    QFETCH(QString, tooltip);
-    QFETCH(QString, stored);
-
-    CTAAppInfo info;
-    info.tooltip = tooltip;
-    info.caption = tooltip;
-    QString xml;
-    QVERIFY(appInfoToXml(info, xml));
-    QDomDocument doc;
-    QVERIFY(doc.setContent(xml));
-    const QDomElement root = doc.documentElement();
-    QCOMPARE(root.firstChildElement(QStringLiteral("tooltip"))
-                 .firstChildElement(QStringLiteral("en-US"))
-                 .text(),
-        stored);
-    QCOMPARE(root.firstChildElement(QStringLiteral("caption"))
-                 .firstChildElement(QStringLiteral("en-US"))
-                 .text(),
-        tooltip);
-
-    CTAAppInfo read;
-    QVERIFY(xmlToAppInfo(xml, read));
-    QCOMPARE(read.tooltip, tooltip);
-    QCOMPARE(read.caption, tooltip);
-}
-
-void TestAppInfoXml::sortOrder_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("fixed") << 2.5 << "2.5";
-    QTest::newRow("small") << 1e-07 << "1e-07";
-    QTest::newRow("six digits") << 1234567.0 << "1.23457e+06";
-    QTest::newRow("zero") << 0.0 << "0";
-}
-
-void TestAppInfoXml::sortOrder()
-{
-    QFETCH(double, value);
-    QFETCH(QString, text);
-
-    CTAAppInfo info;
-    info.sortOrder = value;
-    QString xml;
-    QVERIFY(appInfoToXml(info, xml));
-    QCOMPARE(elementText(xml, QStringLiteral("sort_order")), text);
-}
-
-void TestAppInfoXml::malformedTextLeavesTheRecord_data()
-{
-    QTest::addColumn<QString>("xml");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("unclosed") << "<app_info><id>{X}</id>";
-    QTest::newRow("deeper than the guard allows")
-        << QString(QStringLiteral("<app_info>") + QStringLiteral("<x>").repeated(200));
-}
-
-void TestAppInfoXml::malformedTextLeavesTheRecord()
-{
-    QFETCH(QString, xml);
-
-    CTAAppInfo info;
-    info.id = QStringLiteral("{KEPT}");
-    info.langWhitelist = Ids { 7 };
-    QVERIFY(!xmlToAppInfo(xml, info));
-    QCOMPARE(info.id, QStringLiteral("{KEPT}"));
-    QCOMPARE(info.langWhitelist, Ids { 7 });
-
     ZPVGlobal::AppInfo small;
-    small.id = QStringLiteral("{KEPT}");
-    QVERIFY(!xmlToAppInfo(xml, small));
-    QCOMPARE(small.id, QStringLiteral("{KEPT}"));
-}
-
-void TestAppInfoXml::smallerRecord()
-{
-    ZPVGlobal::AppInfo info;
-    info.iconPaths[2] = QStringLiteral("kept.png");
-    QVERIFY(xmlToAppInfo(documentedExample, info));
-    QCOMPARE(info.appPath, QStringLiteral("Applets/PhotoShare.dll"));
-    QCOMPARE(info.libId, QStringLiteral("{8E0F3A61-2B7C-4D55-9A1E-3C6B0D2F7A90}"));
-    QCOMPARE(info.appType, 8);
-    QCOMPARE(info.accepts, QStringLiteral("jpg,jpeg"));
-    QCOMPARE(info.sortOrder, 2.5);
-    QCOMPARE(info.caption, QStringLiteral("Photo Share"));
-    QCOMPARE((QStringList { info.iconPaths[0], info.iconPaths[1], info.iconPaths[2] }),
-        (QStringList { "share.png", "share_small.png", "kept.png" }));
-}
-
-void TestAppInfoXml::acceptsContent_data()
-{
-    QTest::addColumn<QString>("accepts");
-    QTest::addColumn<uint>("tab");
-    QTest::addColumn<int>("photos");
-    QTest::addColumn<int>("videos");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("all content takes anything") << QString() << 7u << 1 << 0 << true;
-    QTest::newRow("all content, nothing selected") << "jpg" << 7u << 0 << 0 << false;
-    QTest::newRow("video applet, photo tab") << "wmv" << 1u << 2 << 0 << false;
-    QTest::newRow("video applet, video tab") << "wmv" << 2u << 0 << 1 << true;
-    QTest::newRow("video applet, motion tab") << "mp4,avi" << 4u << 0 << 1 << true;
-    QTest::newRow("video tab without videos") << "wmv" << 2u << 3 << 0 << false;
-    QTest::newRow("photo applet, photo folder tab") << "jpg,jpeg" << 8u << 1 << 0 << true;
-    QTest::newRow("photo applet, video folder tab") << "jpg" << 16u << 0 << 1 << false;
-    QTest::newRow("suffix case and spaces") << "PNG, WMV" << 2u << 0 << 1 << true;
-    QTest::newRow("unknown suffixes") << "txt,doc" << 1u << 1 << 1 << false;
+    for (int i = 0; i < 3; ++i)
+        info.iconPaths[i] = small.iconPaths[i] = QChar(u'x' + i);
+    info.langWhitelist = info.langGraylist = info.langBlacklist = Ids { 1, 2 };
+    QCOMPARE(xmlToAppInfo(xml, info), read != untouched);
+    QCOMPARE(xmlToAppInfo(xml, small), read != untouched);
+    // Both records read the fields they share alike.
+    QCOMPARE(summary(small), summary(info));
+    const QStringList icons(std::begin(info.iconPaths), std::end(info.iconPaths));
+    QCOMPARE(icons.join(u' ') + u' ' + lists(info) + u'|' + info.caption, read);
 }
 
 void TestAppInfoXml::acceptsContent()
 {
-    QFETCH(QString, accepts);
-    QFETCH(uint, tab);
-    QFETCH(int, photos);
-    QFETCH(int, videos);
-    QFETCH(bool, accepted);
-
-    CTAAppInfo info;
-    info.accepts = accepts;
-    const ContentInfo content({}, tab, 0, 0, 0, photos, videos);
-    QCOMPARE(appAcceptsContent(info, content), accepted);
+    // Accepted suffixes, tab, photos and videos selected; "all content" takes any selection.
+    const std::tuple<const char *, uint, int, int, bool> cases[] = { { "", 7, 1, 0, true },
+        { "jpg", 7, 0, 0, false }, { "wmv", 1, 2, 1, false }, { "mp4,avi", 4, 0, 1, true },
+        { "wmv", 2, 3, 0, false }, { "jpg,jpeg", 8, 1, 0, true }, { "jpg", 16, 1, 1, false },
+        { "PNG, WMV", 2, 0, 1, true }, { "txt,doc", 1, 1, 1, false } };
+    for (const auto &[accepts, tab, photos, videos, accepted] : cases) {
+        CTAAppInfo info;
+        info.accepts = QLatin1String(accepts);
+        QCOMPARE(appAcceptsContent(info, ContentInfo({}, tab, 0, 0, 0, photos, videos)), accepted);
+    }
 }
 
-void TestAppInfoXml::languageFilters_data()
+void TestAppInfoXml::currentLanguage_data()
 {
-    QTest::addColumn<Ids>("white");
-    QTest::addColumn<Ids>("gray");
-    QTest::addColumn<Ids>("black");
-    QTest::addColumn<bool>("blocked");
-    QTest::addColumn<bool>("notGray");
+    // setting: "LanguageID" in the suite's settings file; former: the same key
+    // under the organisation's other spelling.
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QVariant>("setting");
+    QTest::addColumn<QVariant>("former");
+    QTest::addColumn<QString>("printed");
 
-    QTest::newRow("no lists") << Ids() << Ids() << Ids() << false << true;
-    QTest::newRow("white list holds it") << Ids { 0x409 } << Ids() << Ids() << false << true;
-    QTest::newRow("white list lacks it") << Ids { 0x407 } << Ids() << Ids() << true << true;
-    QTest::newRow("black beats white") << Ids { 0x409 } << Ids() << Ids { 0x409 } << true << true;
-    QTest::newRow("gray listed") << Ids() << Ids { 0x409 } << Ids() << false << false;
+    QTest::newRow("system") << "pt_BR.UTF-8" << QVariant() << QVariant() << "1046 pt-BR";
+    QTest::newRow("system outside the table: English")
+        << "en_GB.UTF-8" << QVariant() << QVariant() << "1033 en-US";
+    QTest::newRow("C locale: English") << "C.UTF-8" << QVariant() << QVariant() << "1033 en-US";
+    QTest::newRow("setting over the system")
+        << "fr_FR.UTF-8" << QVariant(1031) << QVariant() << "1031 de-DE";
+    QTest::newRow("setting outside the table: English captions")
+        << "fr_FR.UTF-8" << QVariant(0x437) << QVariant() << "1079 en-US";
+    QTest::newRow("former spelling read when the key is missing")
+        << "fr_FR.UTF-8" << QVariant() << QVariant(1031) << "1031 de-DE";
+    QTest::newRow("the suite's file wins")
+        << "pt_BR.UTF-8" << QVariant(1036) << QVariant(1031) << "1036 fr-FR";
 }
 
-void TestAppInfoXml::languageFilters()
+// The system locale is read once per process, so each case runs in a child.
+void TestAppInfoXml::currentLanguage()
 {
-    QFETCH(Ids, white);
-    QFETCH(Ids, gray);
-    QFETCH(Ids, black);
-    QFETCH(bool, blocked);
-    QFETCH(bool, notGray);
+    QFETCH(QString, locale);
+    QFETCH(QVariant, setting);
+    QFETCH(QVariant, former);
+    QFETCH(QString, printed);
 
-    CTAAppInfo info;
-    info.langWhitelist = white;
-    info.langGraylist = gray;
-    info.langBlacklist = black;
-    QCOMPARE(isLanguageBlocked(info, 0x409), blocked);
-    QCOMPARE(notGrayListed(info, 0x409), notGray);
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    for (const auto &[file, value] :
+        { std::pair("Nobridge/ZPV.conf", setting), std::pair("NoBridge/ZPV.conf", former) }) {
+        if (value.isValid())
+            QSettings(config.filePath(QLatin1String(file)), QSettings::IniFormat)
+                .setValue(u"LanguageID"_qs, value);
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CONFIG_HOME"_qs, config.path());
+    env.insert(u"LC_ALL"_qs, locale);
+    env.insert(u"LANG"_qs, locale);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), { u"--print-language"_qs });
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), printed);
 }
 
-QTEST_MAIN(TestAppInfoXml)
+void TestAppInfoXml::readsMetaFiles()
+{
+    // Files are UTF-8; one that is not (an old 8-bit file) reads a byte per character.
+    const std::tuple<const char *, QByteArray, QString> files[]
+        = { { "PLUGIN.XML", "<a/>", u"<a/>"_qs }, { "plugin.xml.bak", "<a/>", QString() },
+              { "empty.xml", "", QString() },
+              { "utf8.xml", "<a>Vid\xc3\xa9o \xe3\x83\x93</a>", u"<a>Vid\u00e9o \u30d3</a>"_qs },
+              { "latin1.xml", "<a>\xe9</a>", u"<a>\u00e9</a>"_qs } };
+    for (const auto &[name, bytes, text] : files) {
+        const QString path = m_fixture->metaDir() + QLatin1String(name);
+        QVERIFY(MetadataFixture::writeFile(path, bytes));
+        QString read = u"unchanged"_qs;
+        QCOMPARE(readMetaFile(path, read), !text.isNull());
+        QCOMPARE(read, text.isNull() ? u"unchanged"_qs : text);
+    }
+}
+
+void TestAppInfoXml::loadsRecords()
+{
+    MetadataFixture &f = *m_fixture;
+    f.addApplet(u"{T12}"_qs, 12, u"t12.png"_qs, Qt::red, u"T12"_qs, u"t12"_qs);
+    f.addApplet(u"{T2}"_qs, 2, u"t2.png"_qs, Qt::green, u"T2"_qs, u"t2"_qs);
+    f.addApplet(u"{NOICONPATH}"_qs, 8, QString(), QColor(), u"No icon path"_qs, u"noicon"_qs);
+    f.addApplet(
+        u"{MISSINGICON}"_qs, 8, u"gone.png"_qs, QColor(), u"Missing icon"_qs, u"missing"_qs);
+    f.addApplet(u"{NOLIB}"_qs, 8, u"nolib.png"_qs, Qt::red, u"No library"_qs, QString());
+    f.addApplet(u"{T2048}"_qs, 2048, u"absent.png"_qs, QColor(), u"T2048"_qs, u"t2048"_qs);
+    QVERIFY(MetadataFixture::writeFile(f.metaDir() + u"broken.xml"_qs, "<app_info><id>{BROKEN}"));
+    QVERIFY(MetadataFixture::writeIcon(f.metaDir() + u"missing_icon.png"_qs, Qt::blue));
+    const QImage builtIn(QString::fromLatin1(builtInMissingIcon));
+    QVERIFY(!builtIn.isNull());
+
+    // Filter, then the records found with the colour of their icon; records
+    // without a library are left out, a missing icon is replaced by the
+    // folder's "missing_icon.png", else by the library's own.
+    const std::pair<unsigned, QString> filters[] = {
+        { 0,
+            u"{MISSINGICON}#ff0000ff {NOICONPATH} {T12}#ffff0000 {T2048}#ff0000ff {T2}#ff00ff00"_qs },
+        { 8, u"{MISSINGICON}#ff0000ff {T12}#ffff0000"_qs }, { 2, u"{T2}#ff00ff00"_qs },
+        { 2048, u"{T2048}"_qs }, { 16, QString() }, { 8, u"{MISSINGICON}builtin {T12}#ffff0000"_qs }
+    };
+    for (const auto &[filter, expected] : filters) {
+        if (expected.contains(u"builtin"_qs))
+            QVERIFY(QFile::remove(f.metaDir() + u"missing_icon.png"_qs));
+        QList<CTAAppInfo> infos;
+        QVERIFY(loadAppInfos(infos, filter));
+        QStringList found;
+        for (const CTAAppInfo &info : std::as_const(infos)) {
+            QCOMPARE(QFileInfo(info.appPath).path(),
+                QFileInfo(f.root() + u"/Applets"_qs).canonicalFilePath());
+            found << info.id
+                    + (info.icon.isNull() ? QString()
+                            : info.icon == builtIn
+                            ? u"builtin"_qs
+                            : info.icon.pixelColor(1, 1).name(QColor::HexArgb));
+        }
+        found.sort();
+        QCOMPARE(found.join(u' '), expected);
+    }
+}
+
+void TestAppInfoXml::findsLibraries()
+{
+    MetadataFixture &f = *m_fixture;
+    f.addApplet(u"{ABC}"_qs, 8, u"abc.png"_qs, Qt::red, u"ABC"_qs, u"abc"_qs);
+    QString text;
+    QVERIFY(metaDataTextForId(u"_{ABC}"_qs, text) && text.contains(u"<id>{ABC}</id>"_qs));
+    QVERIFY(!metaDataTextForId(u"{ABD}"_qs, text));
+    QString path;
+    QVERIFY(appPathForId(u"_{ABC}"_qs, path));
+    QCOMPARE(path, QFileInfo(f.root() + u"/Applets/abc.so"_qs).canonicalFilePath());
+
+    // Without a metadata text the applets folder is searched, folders below it
+    // included, the name's case ignored; a link back up must not send the
+    // search round for ever.
+    const QString applets = f.root() + u"/NoBridge/ZPVPlugins/"_qs;
+    QVERIFY(MetadataFixture::writeFile(applets + u"x/y/{Def}.SO"_qs, "lib"));
+    QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}x.so"_qs, "lib"));
+    QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}.dll"_qs, "lib"));
+    QVERIFY(QFile::link(applets, applets + u"loop"_qs));
+    QVERIFY(appPathForId(u"{DEF}"_qs, path));
+    QCOMPARE(path, applets + u"x/y/{Def}.SO"_qs);
+    QVERIFY(!appPathForId(u"{GHI}"_qs, path));
+
+    // An applet's library lies below the common program files, else below the host.
+    QVERIFY(MetadataFixture::writeFile(f.root() + u"/Applets/one.so"_qs, "common"));
+    QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/one.so"), "host"));
+    QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/two.so"), "host"));
+    path = u"Applets/./one.so"_qs;
+    QVERIFY(resolveAppPath(path, path));
+    QCOMPARE(path, QFileInfo(f.root() + u"/Applets/one.so"_qs).canonicalFilePath());
+    QVERIFY(resolveAppPath(u"Applets/two.so"_qs, path));
+    QCOMPARE(path, QFileInfo(hostFolder("Applets/two.so")).canonicalFilePath());
+    QVERIFY(!resolveAppPath(u"Applets/three.so"_qs, path) && !resolveAppPath(QString(), path));
+}
+
+void TestAppInfoXml::refreshesTheHostMetadata()
+{
+    const QString applets = m_fixture->root() + u"/NoBridge/ZPVPlugins/"_qs;
+    // Nothing to copy: no folder is made beside the host.
+    QVERIFY(QDir().mkpath(applets));
+    refreshMetaData();
+    QVERIFY(!QFileInfo::exists(hostFolder("MetaData")));
+
+    const auto record = [](const char *id, const char *icon) {
+        return u"<app_info><id>%1</id><icon_path>%2</icon_path><caption><en-US>Vid\u00e9o "
+               "\u30d3\u30c7\u30aa</en-US></caption><tooltip><en-US>Caf\u00c3\u00a9</en-US></tooltip></app_info>"_qs
+                   .arg(QLatin1String(id), QLatin1String(icon))
+                   .toUtf8();
+    };
+    QVERIFY(MetadataFixture::writeFile(applets + u"one/one.xml"_qs, record("{ONE}", "one.png")));
+    QVERIFY(MetadataFixture::writeIcon(applets + u"one/one.png"_qs, Qt::red));
+    QVERIFY(
+        MetadataFixture::writeFile(applets + u"two/deeper/two.xml"_qs, record("{TWO}", "two.png")));
+    QVERIFY(MetadataFixture::writeIcon(applets + u"two/deeper/two.png"_qs, Qt::green));
+    QVERIFY(MetadataFixture::writeFile(
+        applets + u"two/three.xml"_qs, record("{THREE}", "../secret.png")));
+    QVERIFY(MetadataFixture::writeIcon(applets + u"secret.png"_qs, Qt::green));
+    QVERIFY(MetadataFixture::writeFile(applets + u"two/bad.xml"_qs, "<app_info>"));
+    QVERIFY(QDir().mkpath(hostFolder("MetaData")));
+    QVERIFY(MetadataFixture::writeIcon(hostFolder("MetaData/one.png"), Qt::blue));
+    QStringList files;
+    QVERIFY(collectMetaFiles(applets, files));
+    QCOMPARE(files.size(), 4);
+
+    // A folder's own files come first; an icon already there stays, one
+    // outside the applet's folder is not copied.
+    refreshMetaData();
+    QCOMPARE(QDir(hostFolder("MetaData")).entryList(QDir::Files),
+        QStringList(
+            { u"one.png"_qs, u"one.xml"_qs, u"three.xml"_qs, u"two.png"_qs, u"two.xml"_qs }));
+    QCOMPARE(QImage(hostFolder("MetaData/one.png")).pixelColor(1, 1), QColor(Qt::blue));
+    QCOMPARE(QImage(hostFolder("MetaData/two.png")).pixelColor(1, 1), QColor(Qt::green));
+    QVERIFY(!QFileInfo::exists(hostFolder("secret.png")));
+
+    // Texts come back as they were written.
+    QString text;
+    QVERIFY(readMetaFile(hostFolder("MetaData/one.xml"), text));
+    CTAAppInfo info;
+    QVERIFY(xmlToAppInfo(text, info));
+    QCOMPARE(info.caption + u'|' + info.tooltip, u"Vid\u00e9o \u30d3\u30c7\u30aa|Caf\u00e9"_qs);
+}
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--print-language") == 0) {
+        std::printf("%d %s", currentLanguageId(), qPrintable(currentLanguageCode()));
+        return 0;
+    }
+    TestAppInfoXml test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_appinfoxml.moc"
