@@ -196,7 +196,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         // Empty also where the HTTP library answers (or hangs up) itself.
         QTest::addColumn<QString>("error");
-        // How the request is signed: by alice, or as changed here.
+        // How the request is signed: by alice (sign-ins without a token), or changed:
+        // "+N"/"-N" seconds off, "nonceN" a nonce of N characters, "token", "no token",
+        // "token secret", "consumer KEY:SECRET", "query" left out, "none" at all. A row's
+        // own Authorization line replaces the signature.
         QTest::addColumn<QString>("signer");
         // Password hashes computed: an unknown name costs what a wrong password does.
         QTest::addColumn<int>("hashes");
@@ -317,6 +320,7 @@ private Q_SLOTS:
         if (signer == "none" || lines.contains("Authorization"))
             signature.clear();
         const qint64 hashedBefore = ServiceStore::passwordDerivations();
+        // A row's own Content-Type comes later, and the service takes the last.
         const Reply reply = m_client.send(
             line, signature + "Content-Type: application/x-www-form-urlencoded\r\n" + lines, body);
         QCOMPARE(reply.status, status);
