@@ -1,600 +1,548 @@
-// The service run inside the test process, driven over loopback HTTP.
-#include "serviceclient.h"
+// zpv-twitterd, in this process and as its own binary, driven over loopback
+// with requests written byte for byte. Signatures come from Qt's OAuth 1
+// class or python3-oauthlib: nothing is shared with the service's verifier.
 #include "twitterservice.h"
 
 #include <QDir>
+#include <QDomDocument>
+#include <QEventLoop>
+#include <QOAuth1Signature>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUuid>
 
+#include <csignal>
 #include <memory>
+
+namespace {
+
+using Params = QList<QPair<QString, QString>>;
+const QByteArray Update = "POST /1/statuses/update.xml", SignIn = "POST /oauth/access_token";
+
+// The plug-in's own consumer pair, written out: the service takes it by default.
+struct Credentials
+{
+    QString key = "Xq7LmN2pRt5VwY8zKc3Hd", secret = "Pz4Kw9Lm2Nq7Rt1Vx6Yb3Hc8Jd5Fg0Sa2Ue7Ko4Wi9T";
+    QString token, tokenSecret, userId, nonce; // nonce empty: a fresh one
+    qint64 skew = 0;
+};
+
+struct Reply
+{
+    int status = 0;
+    QByteArray head, body; // head: every line ends in CRLF
+
+    // Text of an element below the root, e.g. "user/id".
+    QString xml(const QString &path) const
+    {
+        QDomDocument doc;
+        doc.setContent(body);
+        QDomElement element = doc.documentElement();
+        for (const QString &name : path.split(QLatin1Char('/')))
+            element = element.firstChildElement(name);
+        return element.text();
+    }
+};
+
+QByteArray status(const QString &text)
+{
+    return "status=" + QUrl::toPercentEncoding(text);
+}
+
+QByteArray xAuth(const QString &user, const QString &password)
+{
+    return "x_auth_mode=client_auth&x_auth_password=" + QUrl::toPercentEncoding(password)
+        + "&x_auth_username=" + QUrl::toPercentEncoding(user);
+}
+
+Params decode(const QByteArray &form)
+{
+    Params params;
+    for (const QByteArray &pair : form.split('&')) {
+        const QList<QByteArray> parts = pair.split('=');
+        if (parts.size() == 2)
+            params.append({ QString::fromUtf8(QByteArray::fromPercentEncoding(parts[0])),
+                QString::fromUtf8(QByteArray::fromPercentEncoding(parts[1])) });
+    }
+    return params;
+}
+
+// The header line, over the method, the URL without its query and the decoded parameters.
+QByteArray authorization(
+    const QByteArray &method, const QUrl &url, const Params &params, const Credentials &who)
+{
+    QMultiMap<QString, QVariant> oauth { { "oauth_consumer_key", who.key },
+        { "oauth_nonce", who.nonce.isEmpty() ? QUuid::createUuid().toString() : who.nonce },
+        { "oauth_signature_method", "HMAC-SHA1" }, { "oauth_version", "1.0" },
+        { "oauth_timestamp", QString::number(QDateTime::currentSecsSinceEpoch() + who.skew) } };
+    if (!who.token.isEmpty())
+        oauth.insert("oauth_token", who.token);
+    QMultiMap<QString, QVariant> all = oauth;
+    for (const auto &[name, value] : params)
+        all.insert(name, value);
+    const QOAuth1Signature signature(url, who.secret, who.tokenSecret,
+        method == "GET" ? QOAuth1Signature::HttpRequestMethod::Get
+                        : QOAuth1Signature::HttpRequestMethod::Post,
+        all);
+    oauth.insert("oauth_signature", QString::fromLatin1(signature.hmacSha1().toBase64()));
+    QByteArray header = "Authorization: OAuth ";
+    for (auto it = oauth.cbegin(); it != oauth.cend(); ++it)
+        header += (it == oauth.cbegin() ? "" : ", ") + it.key().toLatin1() + "=\""
+            + QUrl::toPercentEncoding(it.value().toString()) + '"';
+    return header + "\r\n";
+}
+
+struct Client
+{
+    QUrl base;
+
+    QUrl url(const QByteArray &path) const { return base.resolved(QUrl::fromEncoded(path)); }
+
+    // "METHOD target" and head lines, written as given on a connection of its
+    // own, with a Content-Length unless the lines say how long the body is.
+    // The answer ends at its Content-Length, when the service hangs up, or after 10 s.
+    Reply send(const QByteArray &line, QByteArray lines = {}, const QByteArray &body = {}) const
+    {
+        if (!lines.contains("Content-Length") && !lines.contains("Transfer-Encoding"))
+            lines += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        QTcpSocket socket;
+        Reply reply;
+        QByteArray answer;
+        QEventLoop loop;
+        QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+            answer += socket.readAll();
+            const qsizetype end = answer.indexOf("\r\n\r\n") + 2;
+            reply = { answer.mid(9, 3).toInt(), answer.left(end), answer.mid(end + 2) };
+            static const QRegularExpression length("\r\nContent-Length: (\\d+)\r\n");
+            if (end > 1 && reply.body.size() >= length.match(reply.head).captured(1).toLongLong())
+                loop.quit();
+        });
+        QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        socket.connectToHost(base.host(), quint16(base.port()));
+        socket.write(line + " HTTP/1.1\r\nHost: " + base.authority().toLatin1()
+            + "\r\nConnection: close\r\n" + lines + "\r\n" + body);
+        loop.exec();
+        return reply;
+    }
+
+    // Signed as the plug-in signs: over the query's and a form body's parameters.
+    Reply call(const QByteArray &line, const QByteArray &body, const Credentials &who) const
+    {
+        const QList<QByteArray> target = line.split(' ')[1].split('?');
+        return send(line,
+            authorization(
+                line.split(' ')[0], url(target[0]), decode(target.value(1)) + decode(body), who)
+                + "Content-Type: application/x-www-form-urlencoded\r\n",
+            body);
+    }
+
+    Credentials signIn(const QString &user, const QString &password) const
+    {
+        Credentials who;
+        const Params fields = decode(call(SignIn, xAuth(user, password), who).body);
+        who.token = fields.value(0).second;
+        who.tokenSecret = fields.value(1).second;
+        who.userId = fields.value(2).second;
+        return who;
+    }
+};
+
+// Starts the binary and reads its base URL from the first line of its output.
+QUrl startBinary(QProcess *process, const QStringList &arguments)
+{
+    process->start(ZPV_TWITTERD, arguments);
+    process->waitForReadyRead(20000);
+    return QUrl(QString::fromUtf8(process->readLine().trimmed()));
+}
+
+} // namespace
 
 class TestService : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void signIn_data();
-    void signIn();
-    void refusals_data();
-    void refusals();
-    void replayedNonce();
-    void showUser();
-    void queryMustBeSigned();
-    void tweetAndFetch();
-    void statusRules_data();
-    void statusRules();
-    void unknownStatus_data();
-    void unknownStatus();
-    void badInput_data();
-    void badInput();
-    void pagesEscapeStatuses();
-    void shortener_data();
-    void shortener();
-    void shortLinkRoundTrip();
-    void uploadRoundTrip_data();
-    void uploadRoundTrip();
-    void uploadRefusals_data();
-    void uploadRefusals();
-    void silentConnectionsClosed();
-
-private:
-    Reply tweet(const QString &text)
-    {
-        return m_client->post(UpdatePath, { { QStringLiteral("status"), text } }, m_alice);
-    }
-
-    const QString UpdatePath = QStringLiteral("/1/statuses/update.xml");
-    bool spoolFilesLeft() const
-    {
-        return !QDir(m_service->dataDir() + QStringLiteral("/uploads"))
-                    .entryList({ QStringLiteral(".upload-*") }, QDir::Files | QDir::Hidden)
-                    .isEmpty();
-    }
-
     std::unique_ptr<TwitterService> m_service;
-    std::unique_ptr<ServiceClient> m_client;
+    Client m_client;
     Credentials m_alice;
+
+    Reply tweet(const QString &text) const { return m_client.call(Update, status(text), m_alice); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ServiceOptions options;
+        QString error;
+        QVERIFY(options.parse(
+            { "zpv-twitterd", "--user", "alice:correct horse", "--user",
+                "carol:p@ss w%rd&=+\u00fc:x", "--consumer", "SecondKey:Second%Secret&" },
+            &error));
+        options.consumers.prepend(ServiceOptions::defaultConsumer());
+        m_service = std::make_unique<TwitterService>(options);
+        QVERIFY2(m_service->start(&error), qPrintable(error));
+        m_client.base = m_service->baseUrl();
+        m_alice = m_client.signIn("alice", "correct horse");
+        QVERIFY(!m_alice.token.isEmpty());
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<QByteArray>("request"); // "METHOD target", then any more head lines
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        // Empty also where the HTTP library answers (or hangs up) itself.
+        QTest::addColumn<QString>("error");
+        // How the request is signed: by alice (sign-ins without a token), or changed:
+        // "+N"/"-N" seconds off, "nonceN" a nonce of N characters, "token", "no token",
+        // "token secret", "consumer KEY:SECRET", "query" left out, "none" at all. A row's
+        // own Authorization line replaces the signature.
+        QTest::addColumn<QString>("signer");
+        // Password hashes computed: an unknown name costs what a wrong password does.
+        QTest::addColumn<int>("hashes");
+        const auto row
+            = [](const char *name, const QByteArray &request, const QByteArray &body, int status,
+                  const QString &error, const QString &signer = {}, int hashes = 0) {
+                  QTest::newRow(name) << request << body << status << error << signer << hashes;
+              };
+        const QByteArray show = "GET /1/users/show.xml?user_id=" + m_alice.userId.toLatin1();
+        const QByteArray alice = xAuth("alice", "correct horse"), big(5 << 20, 'x');
+        const QByteArray upload = "POST /upload\r\nContent-Type: video/mp4\r\n";
+        const QByteArray post = Update + "\r\n", shorten = "GET /api-create.php?url=";
+        const QString wrong = "Invalid user name or password", forged = "Invalid signature";
+        const QString stale = "Timestamp out of bounds", required = "Authorization required";
+        const QString notOAuth = "Invalid OAuth Authorization header";
+        const QString over = "Status is over 280 characters.", emoji = "\U0001F600";
+        const QString bad = "Status holds characters that are not allowed.";
+        const QString link = "https://example.com/" + QString(80, 'p'),
+                      tooLong = "Status is too long.";
+        const QString badForm = "Malformed form body", noStatus = "No status found with that ID.";
+        const QString framing = "Malformed request framing", tooLarge = "Request body too large";
+        const QString notVideo = "Only video files can be uploaded", noName = "Missing X-File-Name";
+        const QString notWeb = "The url is not an absolute http or https link", none = "Not found";
+        row("password to encode", SignIn, xAuth("carol", "p@ss w%rd&=+\u00fc:x"), 200, "", "", 1);
+        row("secret to encode", SignIn, alice, 200, "", "consumer SecondKey:Second%Secret&", 1);
+        row("wrong password", SignIn, xAuth("alice", "Correct horse"), 401, wrong, "", 1);
+        row("unknown user", SignIn, xAuth("mallory", "correct horse"), 401, wrong, "", 1);
+        row("unknown consumer", SignIn, alice, 401, "Invalid consumer key", "consumer K:x");
+        row("bad consumer secret", SignIn, alice, 401, forged,
+            "consumer " + Credentials().key + ":x");
+        row("as signed", show, {}, 200, "");
+        row("timestamp 301 s old", show, {}, 401, stale, "-301");
+        row("timestamp 301 s ahead", show, {}, 401, stale, "+301");
+        row("wrong token secret", show, {}, 401, forged, "token secret");
+        row("query left out of the signature", show, {}, 401, forged, "query");
+        row("unknown token", show, {}, 401, "Invalid or expired token", "token");
+        row("no token", show, {}, 401, "Missing oauth_token", "no token");
+        row("missing Authorization", show, {}, 401, required, "none");
+        row("not OAuth", show + "\r\nAuthorization: Basic YTpi\r\n", {}, 401, notOAuth);
+        row("bad percent", show + "\r\nAuthorization: OAuth a=\"%G\"\r\n", {}, 401, notOAuth);
+        row("64-character nonce", show, {}, 200, "", "nonce64");
+        row("65-character nonce", show, {}, 401, "Nonce is too long", "nonce65");
+        row("no status", Update, {}, 403, "Missing status.");
+        row("blanks only", Update, status("  \n "), 403, "Status is empty.");
+        row("280 astral characters", Update, status(emoji.repeated(280)), 200, "");
+        row("281 astral characters", Update, status(emoji.repeated(281)), 403, over);
+        row("long link counts 23", Update, status(QString(256, 'c') + " " + link), 200, "");
+        row("long link, one over", Update, status(QString(257, 'd') + " " + link), 403, over);
+        row("control character", Update, status("bell\u0007"), 400, bad);
+        row("NUL, correctly signed", Update, status("nul" + QString(QChar(0))), 400, bad);
+        // A link counts 23 whatever its length.
+        row("past the byte cap", Update, status(link + QString(4100, 'p')), 403, tooLong);
+        row("malformed percent in body", Update, "status=%ZZ", 400, badForm);
+        row("truncated percent in body", Update, "status=ab%4", 400, badForm);
+        row("non-UTF-8 status", Update, "status=%FF%FEab", 400, "Status is not valid UTF-8.");
+        row("bad query", "GET /1/users/show.xml?user_id=%G1", {}, 400, "Malformed query string");
+        row("missing user_id", "GET /1/users/show.xml", {}, 400, "Missing user_id");
+        row("body over the limit", Update, "status=" + big, 413, tooLarge);
+        // Answered from the head: nothing waits for a body that never comes.
+        row("declared body too large", post + "Content-Length: 524288000\r\n", {}, 413, tooLarge);
+        row("declared upload too large", upload + "Content-Length: 2147483649\r\n", {}, 413,
+            tooLarge);
+        row("chunked body over the limit", post + "Transfer-Encoding: chunked\r\n",
+            QByteArray::number(big.size(), 16) + "\r\n" + big + "\r\n0\r\n\r\n", 0, "");
+        row("two lengths", post + "Content-Length: 6\r\nContent-Length: 8\r\n", "status=x", 400,
+            framing);
+        row("length and chunked", post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n",
+            "0\r\n\r\n", 400, framing);
+        row("not chunked", post + "Transfer-Encoding: gzip\r\n", "0\r\n\r\n", 400, framing);
+        row("negative length", post + "Content-Length: -1\r\n", {}, 400, "");
+        row("big head", "GET /\r\nX-Padding: " + QByteArray(64 << 10, 'z') + "\r\n", {}, 431, "");
+        row("unknown path", "GET /1/nothing.xml", {}, 404, none);
+        row("wrong method", "GET /1/statuses/update.xml", {}, 405,
+            "This method requires a different HTTP method.");
+        row("status id not a number", "GET /1/statuses/show/abc.xml", {}, 404, noStatus);
+        row("unknown short link", "GET /s/zzzzzzz", {}, 404, none);
+        row("unknown video", "GET /v/zzzz", {}, 404, none);
+        row("link not UTF-8", shorten + "http%3A%2F%2Fe.com%2F%FF", {}, 400, "Missing url");
+        row("script link", shorten + "javascript%3Aalert(1)", {}, 400, notWeb);
+        row("link without host", shorten + "http%3A%2F%2F", {}, 400, notWeb);
+        row("link too long", shorten + "http://e.com/" + QByteArray(4096, 'l'), {}, 400, notWeb);
+        row("unsigned upload", upload + "X-File-Name: a.mp4\r\n", "v", 401, required, "none");
+        row("upload without a name", upload, "v", 400, noName);
+        row("upload named only a folder", upload + "X-File-Name: ../\r\n", "v", 400, noName);
+        row("empty upload", upload + "X-File-Name: a.mp4\r\n", {}, 400, "Empty upload");
+        row("a page", upload + "X-File-Name: a.html\r\nContent-Type: text/html\r\n", "<b>", 415,
+            notVideo);
+    }
+
+    void requests()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QFETCH(QString, signer);
+        QFETCH(int, hashes);
+        const QByteArray line = request.split('\r')[0], lines = request.mid(line.size() + 2);
+        const QList<QByteArray> target = line.split(' ')[1].split('?');
+        // Signing in goes without a token.
+        Credentials who = line == SignIn ? Credentials() : m_alice;
+        if (signer.startsWith('-') || signer.startsWith('+'))
+            who.skew = signer.toLongLong();
+        else if (signer.startsWith("nonce"))
+            who.nonce = QString(signer.mid(5).toInt(), 'n');
+        else if (signer == "token")
+            who.token.replace(0, 8, "00000000");
+        else if (signer == "no token")
+            who.token.clear();
+        else if (signer == "token secret")
+            who.tokenSecret += 'x';
+        else if (signer.startsWith("consumer ")) {
+            who.key = signer.mid(9).section(':', 0, 0);
+            who.secret = signer.section(':', 1);
+        }
+        QByteArray signature = authorization(line.split(' ')[0], m_client.url(target[0]),
+            signer == "query" ? Params() : decode(target.value(1)) + decode(body), who);
+        if (signer == "none" || lines.contains("Authorization"))
+            signature.clear();
+        const qint64 hashedBefore = ServiceStore::passwordDerivations();
+        // A row's own Content-Type comes later, and the service takes the last.
+        const Reply reply = m_client.send(
+            line, signature + "Content-Type: application/x-www-form-urlencoded\r\n" + lines, body);
+        QCOMPARE(reply.status, status);
+        QCOMPARE(reply.xml("error"), error);
+        QCOMPARE(ServiceStore::passwordDerivations() - hashedBefore, qint64(hashes));
+        // Refused or cut off, an upload leaves nothing behind.
+        QVERIFY(QDir(m_service->dataDir() + "/uploads")
+                    .entryList({ ".upload-*" }, QDir::Files | QDir::Hidden)
+                    .isEmpty());
+    }
+
+    void nonceSpentOnlyByGoodRequests()
+    {
+        const QByteArray show = "GET /1/users/show.xml?user_id=" + m_alice.userId.toLatin1();
+        Credentials who = m_alice, wrong = m_alice;
+        who.nonce = wrong.nonce = QUuid::createUuid().toString();
+        wrong.tokenSecret += 'x';
+        QCOMPARE(m_client.call(show, {}, wrong).xml("error"), "Invalid signature");
+        QCOMPARE(m_client.call(show, {}, who).xml("screen_name"), "alice");
+        QCOMPARE(m_client.call(show, {}, who).xml("error"), "Nonce has already been used");
+    }
+
+    void statusRoundTrip()
+    {
+        const QString text = "<script>alert('x')</script> \"q\" & 100% caf\u00e9 \U0001F600 a+b=c";
+        const Reply posted = tweet(text);
+        QCOMPARE(posted.xml("text"), text);
+        QCOMPARE(posted.xml("user/id"), m_alice.userId);
+        QDateTime created
+            = QLocale::c().toDateTime(posted.xml("created_at"), "ddd MMM dd HH:mm:ss +0000 yyyy");
+        created.setTimeSpec(Qt::UTC);
+        QVERIFY(qAbs(created.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+        const Reply fetched = m_client.call(
+            "GET /1/statuses/show/" + posted.xml("id").toLatin1() + ".xml", {}, m_alice);
+        QCOMPARE(fetched.xml("text"), text);
+        QCOMPARE(fetched.xml("user/id"), m_alice.userId);
+        QCOMPARE(tweet(text).xml("error"), "Status is a duplicate.");
+
+        const QUrl image(posted.xml("user/profile_image_url"));
+        QCOMPARE(image.authority(), m_client.base.authority());
+        QVERIFY(m_client.send("GET " + image.path().toUtf8()).body.startsWith("\x89PNG"));
+        for (const char *path : { "GET /", "GET /home" }) {
+            const Reply page = m_client.send(path);
+            QVERIFY(page.head.contains("\r\nContent-Type: text/html"));
+            QVERIFY(!page.body.contains("<script>"));
+            QVERIFY2(page.body.contains("&lt;script&gt;alert('x')&lt;/script&gt; &quot;q&quot; "
+                                        "&amp; 100% caf\u00e9 \U0001F600 a+b=c"),
+                page.body.constData());
+        }
+    }
+
+    void shortLinks()
+    {
+        const QString longLink = "http://example.com/watch?v=1&t=%C3%A9#x";
+        const auto shorten = [this](const QString &link) {
+            return m_client.send("GET /api-create.php?url=" + QUrl::toPercentEncoding(link)).body;
+        };
+        const QByteArray code = shorten(longLink);
+        QVERIFY(code.startsWith(QByteArray(m_client.base.toEncoded() + "/s/")));
+        QCOMPARE(shorten(longLink), code);
+        QVERIFY(shorten(longLink + "2") != code);
+        const Reply redirect
+            = m_client.send("GET " + QUrl(QString::fromUtf8(code)).path().toUtf8());
+        QCOMPARE(redirect.status, 301);
+        QVERIFY(redirect.head.contains(
+            QByteArray("\r\nLocation: " + QUrl(longLink).toEncoded() + "\r\n")));
+    }
+
+    void uploads_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QByteArray>("served");
+        QTest::newRow("type from the name, declared one never echoed")
+            << QByteArray("X-File-Name: my%20clip.mov\r\nContent-Type: video/x-anything\r\n")
+            << QByteArray("video/quicktime");
+        QTest::newRow("page name, declared video")
+            << QByteArray("X-File-Name: page.html\r\nContent-Type: video/webm\r\n")
+            << QByteArray("video/webm");
+    }
+
+    void uploads()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QByteArray, served);
+        QByteArray video(300 * 1024, '\0');
+        for (qsizetype i = 0; i < video.size(); ++i)
+            video[i] = char((i * 7919) >> 3);
+        lines += authorization("POST", m_client.url("/upload"), {}, m_alice);
+        const QUrl watch(QString::fromUtf8(m_client.send("POST /upload", lines, video).body));
+        QCOMPARE(watch.authority(), m_client.base.authority());
+        const Reply download = m_client.send("GET " + watch.path().toUtf8());
+        QVERIFY(download.head.contains(QByteArray("\r\nContent-Type: " + served + "\r\n")));
+        QVERIFY(download.head.contains("\r\nX-Content-Type-Options: nosniff\r\n"));
+        QVERIFY(download.head.contains("\r\nContent-Disposition: attachment"));
+        QVERIFY(download.body == video);
+        // Nothing for group or others: uploads may be private videos.
+        const QString stored = m_service->dataDir() + "/uploads" + watch.path().mid(2);
+        QCOMPARE(int(QFile::permissions(stored)) & 0x77, 0);
+    }
+
+    void silentConnectionsClosed()
+    {
+        ServiceOptions options;
+        options.idleTimeout = 1;
+        options.maxConnections = 3;
+        TwitterService service(options);
+        QString error;
+        QVERIFY2(service.start(&error), qPrintable(error));
+        // Silent, half a head, half a body: each holds a place until it times out.
+        QTcpSocket silent[3];
+        for (QTcpSocket &socket : silent) {
+            socket.connectToHost(service.baseUrl().host(), quint16(service.baseUrl().port()));
+            QVERIFY(socket.waitForConnected(5000));
+        }
+        silent[1].write("GET /signup HTTP/1.1\r\nHost: x\r\n");
+        silent[2].write("POST /1/statuses/update.xml HTTP/1.1\r\nContent-Length: 9\r\n\r\nstat");
+        // Served once they are gone, not before, and not never.
+        QCOMPARE(Client { service.baseUrl() }.send("GET /signup").status, 200);
+        for (QTcpSocket &socket : silent)
+            QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 500);
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("unknown option") << QStringList { "--verbose" } << 2;
+        QTest::newRow("certificate missing")
+            << QStringList { "--tls-cert", "/none/c.pem", "--tls-key", "/none/k.pem" } << 1;
+        QTest::newRow("port taken") << QStringList { "--listen", m_client.base.authority() } << 1;
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QProcess process;
+        process.start(ZPV_TWITTERD, arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), exitCode);
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QVERIFY(process.readAllStandardError().contains("zpv-twitterd: "));
+    }
+
+    void restartKeepsData()
+    {
+        QTemporaryDir parent;
+        const QString data = parent.filePath("service"), uploads = data + "/uploads/";
+        const QString password = "Pw-never-logged-7";
+        QProcess first;
+        // Every library's debug output on: none of it may show a request's headers.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_LOGGING_RULES", "*.debug=true");
+        first.setProcessEnvironment(environment);
+        const Client client { startBinary(
+            &first, { "--data", data, "--user", "bob:" + password }) };
+        const Credentials bob = client.signIn("bob", password);
+
+        // Signed by another library: form-encoding's own characters, non-ASCII, an astral
+        // character.
+        static const char script[] = R"(
+import sys, urllib.parse
+from oauthlib.oauth1 import Client
+url, ck, cs, tk, ts = sys.argv[1:]
+body = urllib.parse.urlencode({'status': sys.stdin.buffer.read().decode()})
+_, headers, body = Client(ck, client_secret=cs, resource_owner_key=tk, resource_owner_secret=ts).sign(
+    url, http_method='POST', body=body, headers={'Content-Type': 'application/x-www-form-urlencoded'})
+sys.stdout.write(headers['Authorization'] + '\n' + body)
+)";
+        const QString text = "a+b=c&d %41 ~*'()!/?#[] gr\u00fc\u00dfe \u65e5\u672c \U0001F3A5";
+        QProcess python; // Debian's interpreter, where python3-oauthlib is installed
+        python.start("/usr/bin/python3",
+            { "-c", script, client.url("/1/statuses/update.xml").toString(), bob.key, bob.secret,
+                bob.token, bob.tokenSecret });
+        python.write(text.toUtf8());
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished(30000));
+        const QList<QByteArray> oauthlib = python.readAllStandardOutput().split('\n');
+        const Reply posted = client.send(Update,
+            "Authorization: " + oauthlib.value(0)
+                + "\r\nContent-Type: application/x-www-form-urlencoded\r\n",
+            oauthlib.value(1));
+        QCOMPARE(posted.xml("text"), text);
+        const Reply uploaded = client.send("POST /upload",
+            authorization("POST", client.url("/upload"), {}, bob)
+                + "Content-Type: video/mp4\r\nX-File-Name: kept.mp4\r\n",
+            "video");
+        QCOMPARE(uploaded.status, 200);
+        // Token secrets and private videos: for the owner's eyes only.
+        for (const QString &path : { data, uploads, QString(data + "/zpv-twitterd.sqlite") })
+            QCOMPARE(int(QFile::permissions(path)) & 0x77, 0);
+
+        QCOMPARE(::kill(pid_t(first.processId()), SIGTERM), 0);
+        QVERIFY(first.waitForFinished(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        const QByteArray log = first.readAllStandardError();
+        QVERIFY(log.contains("POST /1/statuses/update.xml 200"));
+        for (const QString &secret :
+            { password, bob.token, bob.tokenSecret, QString("oauth_signature") })
+            QVERIFY2(!log.contains(secret.toUtf8()), "a secret reached the log");
+
+        // Files a crash left without their rows go; a recorded upload and
+        // anything not named like ours stay.
+        for (const char *name : { "A1b2C3d4E5f6G7h8", ".upload-x1Y2z3", "notes.txt" })
+            QVERIFY(QFile(uploads + name).open(QIODevice::WriteOnly));
+        // Same folder, no --user: the account, its token, the status and the upload were kept.
+        QProcess second;
+        const Client again { startBinary(&second, { "--data", data }) };
+        QStringList kept { "notes.txt", QUrl(QString::fromUtf8(uploaded.body)).path().mid(3) };
+        QStringList left = QDir(uploads).entryList(QDir::Files | QDir::Hidden);
+        kept.sort();
+        left.sort();
+        QCOMPARE(left, kept);
+        QCOMPARE(again.call("GET /1/statuses/show/" + posted.xml("id").toLatin1() + ".xml", {}, bob)
+                     .xml("text"),
+            text);
+        QVERIFY(!again.signIn("bob", password).token.isEmpty());
+        second.terminate();
+        QVERIFY(second.waitForFinished(20000));
+    }
 };
-
-void TestService::initTestCase()
-{
-    ServiceOptions options;
-    QString error;
-    QVERIFY(options.parse(
-        { QStringLiteral("zpv-twitterd"), QStringLiteral("--user"),
-            QStringLiteral("alice:correct horse"), QStringLiteral("--user"),
-            QStringLiteral("carol:p@ss w%rd&=+\u00fc:x"), QStringLiteral("--consumer"),
-            QStringLiteral("SecondKey:Second%Secret&") },
-        &error));
-    options.consumers.prepend(ServiceOptions::defaultConsumer());
-    m_service = std::make_unique<TwitterService>(options);
-    QVERIFY2(m_service->start(&error), qPrintable(error));
-    QCOMPARE(m_service->baseUrl().host(), QStringLiteral("127.0.0.1"));
-    m_client = std::make_unique<ServiceClient>(m_service->baseUrl());
-    m_alice = m_client->signIn(QStringLiteral("alice"), QStringLiteral("correct horse"));
-    QVERIFY(!m_alice.token.isEmpty());
-}
-
-void TestService::signIn_data()
-{
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("consumerKey");
-    QTest::addColumn<QString>("consumerSecret");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
-    // Password hashes computed: an unknown name costs what a wrong password does.
-    QTest::addColumn<int>("hashes");
-    const QString key = Credentials().consumerKey;
-    const QString secret = Credentials().consumerSecret;
-    QTest::newRow("good") << "alice"
-                          << "correct horse" << key << secret << 200 << QString() << 1;
-    QTest::newRow("password that needs encoding")
-        << "carol"
-        << "p@ss w%rd&=+\u00fc:x" << key << secret << 200 << QString() << 1;
-    QTest::newRow("second consumer, secret that needs encoding")
-        << "alice"
-        << "correct horse"
-        << "SecondKey"
-        << "Second%Secret&" << 200 << QString() << 1;
-    QTest::newRow("wrong password")
-        << "alice"
-        << "Correct horse" << key << secret << 401 << "Invalid user name or password" << 1;
-    QTest::newRow("unknown user") << "mallory"
-                                  << "correct horse" << key << secret << 401
-                                  << "Invalid user name or password" << 1;
-    QTest::newRow("unknown consumer key")
-        << "alice"
-        << "correct horse"
-        << "Xq7LmN2pRt5VwY8zKc3He" << secret << 401 << "Invalid consumer key" << 0;
-    QTest::newRow("wrong consumer secret")
-        << "alice"
-        << "correct horse" << key << "x" + secret << 401 << "Invalid signature" << 0;
-}
-
-void TestService::signIn()
-{
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(QString, consumerKey);
-    QFETCH(QString, consumerSecret);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-    QFETCH(int, hashes);
-    Credentials credentials;
-    credentials.consumerKey = consumerKey;
-    credentials.consumerSecret = consumerSecret;
-    const qint64 hashedBefore = ServiceStore::passwordDerivations();
-    const Reply reply = m_client->post(QStringLiteral("/oauth/access_token"),
-        { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
-            { QStringLiteral("x_auth_password"), password },
-            { QStringLiteral("x_auth_username"), user } },
-        credentials);
-    QCOMPARE(reply.status, status);
-    QCOMPARE(ServiceStore::passwordDerivations() - hashedBefore, qint64(hashes));
-    if (status != 200) {
-        QCOMPARE(reply.xmlError(), error);
-        return;
-    }
-    QCOMPARE(reply.contentType, QByteArray("application/x-www-form-urlencoded"));
-    // The plug-in reads the fields by position.
-    QVERIFY2(
-        QRegularExpression(QStringLiteral("^oauth_token=[0-9]{8}-[A-Za-z0-9]{41}&oauth_token_"
-                                          "secret=[A-Za-z0-9]{42}&user_id=[0-9]+&screen_name="))
-            .match(QString::fromUtf8(reply.body))
-            .hasMatch(),
-        reply.body.constData());
-    QCOMPARE(reply.formField(QStringLiteral("screen_name")), user);
-}
-
-void TestService::refusals_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("as signed") << "none" << 200 << QString();
-    QTest::newRow("timestamp 299 s old") << "-299" << 200 << QString();
-    QTest::newRow("timestamp 301 s old") << "-301" << 401 << "Timestamp out of bounds";
-    QTest::newRow("timestamp 301 s ahead") << "+301" << 401 << "Timestamp out of bounds";
-    QTest::newRow("bad signature") << "tamper" << 401 << "Invalid signature";
-    QTest::newRow("wrong token secret") << "secret" << 401 << "Invalid signature";
-    QTest::newRow("unknown token") << "token" << 401 << "Invalid or expired token";
-    QTest::newRow("no token") << "notoken" << 401 << "Missing oauth_token";
-    QTest::newRow("missing Authorization") << "noauth" << 401 << "Authorization required";
-    QTest::newRow("not an OAuth header") << "basic" << 401 << "Invalid OAuth Authorization header";
-    QTest::newRow("malformed percent in header")
-        << "percent" << 401 << "Invalid OAuth Authorization header";
-    QTest::newRow("64-character nonce") << "nonce64" << 200 << QString();
-    QTest::newRow("65-character nonce") << "nonce65" << 401 << "Nonce is too long";
-}
-
-void TestService::refusals()
-{
-    QFETCH(QString, change);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-    Credentials credentials = m_alice;
-    if (change.startsWith(QLatin1Char('-')) || change.startsWith(QLatin1Char('+')))
-        credentials.timestampOffset = change.toLongLong();
-    else if (change == QLatin1String("secret"))
-        credentials.tokenSecret += QLatin1Char('x');
-    else if (change == QLatin1String("token"))
-        credentials.token.replace(0, 8, QStringLiteral("00000000"));
-    else if (change == QLatin1String("notoken"))
-        credentials.token.clear();
-    else if (change.startsWith(QLatin1String("nonce")))
-        credentials.nonce = QString(change.mid(5).toInt(), QLatin1Char('n'));
-    const Params query { { QStringLiteral("user_id"), QStringLiteral("1") } };
-    const QUrl url = m_client->url(QStringLiteral("/1/users/show.xml"), query);
-    QByteArray header = ServiceClient::authorization("GET", url, query, credentials);
-    if (change == QLatin1String("tamper"))
-        header.replace("oauth_signature=\"", "oauth_signature=\"A");
-    else if (change == QLatin1String("noauth"))
-        header.clear();
-    else if (change == QLatin1String("basic"))
-        header = "Basic YWxpY2U6Y29ycmVjdCBob3JzZQ==";
-    else if (change == QLatin1String("percent"))
-        header.replace("oauth_signature=\"", "oauth_signature=\"%G");
-    const Reply reply = m_client->send("GET", url, { { "Authorization", header } });
-    QCOMPARE(reply.status, status);
-    if (status != 200)
-        QCOMPARE(reply.xmlError(), error);
-}
-
-void TestService::replayedNonce()
-{
-    const Params query { { QStringLiteral("user_id"), QStringLiteral("1") } };
-    const QUrl url = m_client->url(QStringLiteral("/1/users/show.xml"), query);
-    const QByteArray header = ServiceClient::authorization("GET", url, query, m_alice);
-    QCOMPARE(m_client->send("GET", url, { { "Authorization", header } }).status, 200);
-    const Reply replay = m_client->send("GET", url, { { "Authorization", header } });
-    QCOMPARE(replay.status, 401);
-    QCOMPARE(replay.xmlError(), QStringLiteral("Nonce has already been used"));
-}
-
-void TestService::showUser()
-{
-    const QString id
-        = m_client
-              ->post(QStringLiteral("/oauth/access_token"),
-                  { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
-                      { QStringLiteral("x_auth_password"), QStringLiteral("correct horse") },
-                      { QStringLiteral("x_auth_username"), QStringLiteral("alice") } },
-                  Credentials())
-              .formField(QStringLiteral("user_id"));
-    const Reply reply = m_client->get(
-        QStringLiteral("/1/users/show.xml"), { { QStringLiteral("user_id"), id } }, m_alice);
-    QCOMPARE(reply.status, 200);
-    QCOMPARE(reply.xmlChild(QStringLiteral("id")), id);
-    QCOMPARE(reply.xmlChild(QStringLiteral("screen_name")), QStringLiteral("alice"));
-    QCOMPARE(reply.xmlChild(QStringLiteral("name")), QStringLiteral("alice"));
-    const QUrl image(reply.xmlChild(QStringLiteral("profile_image_url")));
-    QCOMPARE(image.authority(), m_service->baseUrl().authority());
-    const Reply picture = m_client->send("GET", image, {});
-    QCOMPARE(picture.status, 200);
-    QCOMPARE(picture.contentType, QByteArray("image/png"));
-    QVERIFY(picture.body.startsWith("\x89PNG"));
-    QCOMPARE(m_client
-                 ->get(QStringLiteral("/1/users/show.xml"),
-                     { { QStringLiteral("user_id"), QStringLiteral("987654") } }, m_alice)
-                 .status,
-        404);
-}
-
-void TestService::queryMustBeSigned()
-{
-    // Signed without its query parameter: a changed query must not pass.
-    const QUrl url = m_client->url(QStringLiteral("/1/users/show.xml"),
-        { { QStringLiteral("user_id"), QStringLiteral("1") } });
-    const QByteArray header = ServiceClient::authorization("GET", url, {}, m_alice);
-    const Reply reply = m_client->send("GET", url, { { "Authorization", header } });
-    QCOMPARE(reply.status, 401);
-    QCOMPARE(reply.xmlError(), QStringLiteral("Invalid signature"));
-}
-
-void TestService::tweetAndFetch()
-{
-    const QString text = QStringLiteral("Caf\u00e9 & <friends> 100% \U0001F600 a+b");
-    const Reply posted = tweet(text);
-    QCOMPARE(posted.status, 200);
-    QCOMPARE(posted.xmlChild(QStringLiteral("text")), text);
-    QCOMPARE(posted.xmlChild(QStringLiteral("user/screen_name")), QStringLiteral("alice"));
-    QVERIFY(!posted.xmlChild(QStringLiteral("user/profile_image_url")).isEmpty());
-    const QDateTime parsed = QLocale::c().toDateTime(posted.xmlChild(QStringLiteral("created_at")),
-        QStringLiteral("ddd MMM dd HH:mm:ss +0000 yyyy"));
-    QVERIFY(parsed.isValid());
-    const QDateTime created(parsed.date(), parsed.time(), Qt::UTC);
-    QVERIFY(qAbs(created.secsTo(QDateTime::currentDateTimeUtc())) < 120);
-    const QString id = posted.xmlChild(QStringLiteral("id"));
-    QVERIFY(id.toLongLong() > 0);
-
-    const Reply fetched
-        = m_client->get(QStringLiteral("/1/statuses/show/%1.xml").arg(id), {}, m_alice);
-    QCOMPARE(fetched.status, 200);
-    QCOMPARE(fetched.xmlChild(QStringLiteral("text")), text);
-    QCOMPARE(
-        fetched.xmlChild(QStringLiteral("user/id")), posted.xmlChild(QStringLiteral("user/id")));
-
-    const Reply again = tweet(text);
-    QCOMPARE(again.status, 403);
-    QCOMPARE(again.xmlError(), QStringLiteral("Status is a duplicate."));
-}
-
-void TestService::statusRules_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
-    const QString link = QStringLiteral("https://example.com/") + QString(80, QLatin1Char('p'));
-    const QString emoji = QStringLiteral("\U0001F600");
-    QTest::newRow("empty") << QString() << 403 << "Status is empty.";
-    QTest::newRow("blanks only") << "  \n " << 403 << "Status is empty.";
-    QTest::newRow("280 letters") << QString(280, QLatin1Char('a')) << 200 << QString();
-    QTest::newRow("281 letters") << QString(281, QLatin1Char('b')) << 403
-                                 << "Status is over 280 characters.";
-    QTest::newRow("280 astral characters") << emoji.repeated(280) << 200 << QString();
-    QTest::newRow("281 astral characters")
-        << emoji.repeated(281) << 403 << "Status is over 280 characters.";
-    QTest::newRow("long link counts 23")
-        << QString(256, QLatin1Char('c')) + QLatin1Char(' ') + link << 200 << QString();
-    QTest::newRow("long link, one over") << QString(257, QLatin1Char('d')) + QLatin1Char(' ') + link
-                                         << 403 << "Status is over 280 characters.";
-    QTest::newRow("control character")
-        << QStringLiteral("bell\u0007") << 400 << "Status holds characters that are not allowed.";
-    QTest::newRow("NUL, correctly signed") << QStringLiteral("nul") + QChar(0)
-            + QStringLiteral("x") << 400 << "Status holds characters that are not allowed.";
-    // A link counts 23 whatever its length.
-    QTest::newRow("link past the byte cap")
-        << QStringLiteral("https://example.com/") + QString(4100, QLatin1Char('p')) << 403
-        << "Status is too long.";
-}
-
-void TestService::statusRules()
-{
-    QFETCH(QString, text);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-    const Reply reply = tweet(text);
-    QCOMPARE(reply.status, status);
-    if (status == 200)
-        QCOMPARE(reply.xmlChild(QStringLiteral("text")), text);
-    else
-        QCOMPARE(reply.xmlError(), error);
-}
-
-void TestService::unknownStatus_data()
-{
-    QTest::addColumn<QString>("id");
-    QTest::newRow("unused number") << "9876543210";
-    QTest::newRow("not a number") << "abc";
-    QTest::newRow("too long a number") << "99999999999999999999999";
-}
-
-void TestService::unknownStatus()
-{
-    QFETCH(QString, id);
-    const Reply reply
-        = m_client->get(QStringLiteral("/1/statuses/show/%1.xml").arg(id), {}, m_alice);
-    QCOMPARE(reply.status, 404);
-    QCOMPARE(reply.xmlError(), QStringLiteral("No status found with that ID."));
-}
-
-void TestService::badInput_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<QString>("target");
-    // Header lines saying how long the body is; empty: its Content-Length.
-    QTest::addColumn<QByteArray>("framing");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    // Empty: the HTTP library answers (or hangs up) itself.
-    QTest::addColumn<QString>("error");
-    const QByteArray none;
-    const QByteArray big(5 * 1024 * 1024, 'x');
-    QTest::newRow("malformed percent in body")
-        << QByteArray("POST") << UpdatePath << none << QByteArray("status=%ZZ") << 400
-        << "Malformed form body";
-    QTest::newRow("truncated percent in body")
-        << QByteArray("POST") << UpdatePath << none << QByteArray("status=ab%4") << 400
-        << "Malformed form body";
-    QTest::newRow("non-UTF-8 status")
-        << QByteArray("POST") << UpdatePath << none << QByteArray("status=%FF%FEab") << 400
-        << "Status is not valid UTF-8.";
-    QTest::newRow("malformed percent in query")
-        << QByteArray("GET") << "/1/users/show.xml?user_id=%G1" << none << none << 400
-        << "Malformed query string";
-    QTest::newRow("missing user_id")
-        << QByteArray("GET") << "/1/users/show.xml" << none << none << 400 << "Missing user_id";
-    QTest::newRow("body over the limit") << QByteArray("POST") << UpdatePath << none
-                                         << "status=" + big << 413 << "Request body too large";
-    // Answered from the head: nothing waits for a body that never comes.
-    QTest::newRow("declared body over the limit")
-        << QByteArray("POST") << UpdatePath << QByteArray("Content-Length: 524288000") << none
-        << 413 << "Request body too large";
-    QTest::newRow("declared upload over the limit")
-        << QByteArray("POST") << "/upload" << QByteArray("Content-Length: 2147483649") << none
-        << 413 << "Request body too large";
-    QTest::newRow("chunked body over the limit")
-        << QByteArray("POST") << UpdatePath << QByteArray("Transfer-Encoding: chunked")
-        << QByteArray::number(big.size(), 16) + "\r\n" + big + "\r\n0\r\n\r\n"
-        << 0 << QString();
-    QTest::newRow("two lengths") << QByteArray("POST") << UpdatePath
-                                 << QByteArray("Content-Length: 6\r\nContent-Length: 8")
-                                 << QByteArray("status=x") << 400 << "Malformed request framing";
-    QTest::newRow("length and chunked")
-        << QByteArray("POST") << UpdatePath
-        << QByteArray("Content-Length: 5\r\nTransfer-Encoding: chunked") << QByteArray("0\r\n\r\n")
-        << 400 << "Malformed request framing";
-    QTest::newRow("negative length")
-        << QByteArray("POST") << UpdatePath << QByteArray("Content-Length: -1") << none << 400
-        << QString();
-    QTest::newRow("head too large")
-        << QByteArray("GET") << "/signup"
-        << "X-Padding: " + QByteArray(64 * 1024, 'z') << none << 431 << QString();
-    QTest::newRow("unknown path") << QByteArray("GET") << "/1/nothing.xml" << none << none << 404
-                                  << "Not found";
-    QTest::newRow("wrong method") << QByteArray("GET") << UpdatePath << none << none << 405
-                                  << "This method requires a different HTTP method.";
-}
-
-void TestService::badInput()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(QString, target);
-    QFETCH(QByteArray, framing);
-    QFETCH(QByteArray, body);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-    if (framing.isEmpty())
-        framing = "Content-Length: " + QByteArray::number(body.size());
-    // Raw bytes on the wire: Qt's URL class would repair a malformed query.
-    const QUrl url = m_client->url(target.section(QLatin1Char('?'), 0, 0));
-    const Reply reply = m_client->sendRaw(method + ' ' + target.toLatin1() + " HTTP/1.1\r\nHost: "
-        + url.authority().toLatin1() + "\r\nContent-Type: application/x-www-form-urlencoded"
-        + "\r\nAuthorization: " + ServiceClient::authorization(method, url, {}, m_alice) + "\r\n"
-        + framing + "\r\nConnection: close\r\n\r\n" + body);
-    QCOMPARE(reply.status, status);
-    if (error.isEmpty())
-        return;
-    QVERIFY(reply.contentType.startsWith("application/xml"));
-    QCOMPARE(reply.xmlError(), error);
-}
-
-void TestService::pagesEscapeStatuses()
-{
-    const QString text = QStringLiteral("<script>alert('x')</script> \"q\" & %1");
-    QCOMPARE(tweet(text).status, 200);
-    for (const QString &path : { QStringLiteral("/"), QStringLiteral("/home") }) {
-        const Reply page = m_client->send("GET", m_client->url(path), {});
-        QCOMPARE(page.status, 200);
-        QVERIFY(page.contentType.startsWith("text/html"));
-        QVERIFY(!page.body.contains("<script>"));
-        QVERIFY2(
-            page.body.contains("&lt;script&gt;alert('x')&lt;/script&gt; &quot;q&quot; &amp; %1"),
-            page.body.constData());
-        QVERIFY(page.body.contains("alice"));
-    }
-    const Reply signup = m_client->send("GET", m_client->url(QStringLiteral("/signup")), {});
-    QCOMPARE(signup.status, 200);
-    QVERIFY(signup.body.contains("--user"));
-}
-
-void TestService::shortener_data()
-{
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<int>("status");
-    QTest::newRow("http link") << "url=http%3A%2F%2Fexample.com%2Fwatch%3Fv%3D1%26t%3D2" << 200;
-    QTest::newRow("https link unencoded") << "url=https://example.org/v/abc" << 200;
-    QTest::newRow("missing url") << "" << 400;
-    QTest::newRow("empty url") << "url=" << 400;
-    QTest::newRow("ftp link") << "url=ftp%3A%2F%2Fexample.com%2Ff" << 400;
-    QTest::newRow("relative link") << "url=%2Fwatch%3Fv%3D1" << 400;
-    QTest::newRow("no host") << "url=http%3A%2F%2F" << 400;
-    QTest::newRow("script link") << "url=javascript%3Aalert(1)" << 400;
-    QTest::newRow("not UTF-8") << "url=http%3A%2F%2Fexample.com%2F%FF" << 400;
-}
-
-void TestService::shortener()
-{
-    QFETCH(QString, query);
-    QFETCH(int, status);
-    QUrl url = m_client->url(QStringLiteral("/api-create.php"));
-    url.setQuery(query, QUrl::StrictMode);
-    const Reply reply = m_client->send("GET", url, {});
-    QCOMPARE(reply.status, status);
-    if (status == 200) {
-        QVERIFY(reply.contentType.startsWith("text/plain"));
-        QVERIFY(reply.body.startsWith(QByteArray(m_service->baseUrl().toEncoded() + "/s/")));
-    } else {
-        QVERIFY(!reply.xmlError().isEmpty());
-    }
-}
-
-void TestService::shortLinkRoundTrip()
-{
-    const QString longLink = QStringLiteral("http://example.com/watch?v=1&t=%C3%A9#x");
-    const QUrl create
-        = m_client->url(QStringLiteral("/api-create.php"), { { QStringLiteral("url"), longLink } });
-    const Reply first = m_client->send("GET", create, {});
-    QCOMPARE(first.status, 200);
-    QCOMPARE(m_client->send("GET", create, {}).body, first.body);
-    const QUrl other = m_client->url(QStringLiteral("/api-create.php"),
-        { { QStringLiteral("url"), longLink + QLatin1Char('2') } });
-    QVERIFY(m_client->send("GET", other, {}).body != first.body);
-
-    const Reply redirect = m_client->send("GET", QUrl(QString::fromUtf8(first.body)), {});
-    QCOMPARE(redirect.status, 301);
-    QCOMPARE(QUrl::fromEncoded(redirect.location), QUrl(longLink));
-    QCOMPARE(m_client->send("GET", m_client->url(QStringLiteral("/s/zzzzzzz")), {}).status, 404);
-}
-
-void TestService::uploadRoundTrip_data()
-{
-    QTest::addColumn<QByteArray>("fileName");
-    QTest::addColumn<QByteArray>("contentType");
-    QTest::addColumn<QByteArray>("served");
-    QTest::newRow("type from the name")
-        << QByteArray("holiday%20clip.mp4") << QByteArray("application/octet-stream")
-        << QByteArray("video/mp4");
-    QTest::newRow("declared type, never echoed")
-        << QByteArray("clip.mov") << QByteArray("video/x-anything")
-        << QByteArray("video/quicktime");
-    QTest::newRow("page name, declared video")
-        << QByteArray("page.html") << QByteArray("video/webm") << QByteArray("video/webm");
-}
-
-void TestService::uploadRoundTrip()
-{
-    QFETCH(QByteArray, fileName);
-    QFETCH(QByteArray, contentType);
-    QFETCH(QByteArray, served);
-    QByteArray video(300 * 1024, '\0');
-    for (qsizetype i = 0; i < video.size(); ++i)
-        video[i] = char((i * 7919) >> 3);
-    const QUrl url = m_client->url(QStringLiteral("/upload"));
-    const Reply reply = m_client->send("POST", url,
-        { { "Authorization", ServiceClient::authorization("POST", url, {}, m_alice) },
-            { "Content-Type", contentType }, { "X-File-Name", fileName } },
-        video);
-    QCOMPARE(reply.status, 200);
-    const QUrl watch(QString::fromUtf8(reply.body));
-    QCOMPARE(watch.authority(), m_service->baseUrl().authority());
-    QVERIFY(watch.path().startsWith(QLatin1String("/v/")));
-    const Reply download = m_client->send("GET", watch, {});
-    QCOMPARE(download.status, 200);
-    QCOMPARE(download.contentType, served);
-    QCOMPARE(download.headers.value("x-content-type-options"), QByteArray("nosniff"));
-    QVERIFY(download.headers.value("content-disposition").startsWith("attachment"));
-    QCOMPARE(download.body.size(), video.size());
-    QVERIFY(download.body == video);
-    // Nothing for group or others: uploads may be private videos.
-    const QString stored = m_service->dataDir() + QStringLiteral("/uploads") + watch.path().mid(2);
-    QCOMPARE(int(QFile::permissions(stored)) & 0x77, 0);
-    QVERIFY(!spoolFilesLeft());
-}
-
-void TestService::uploadRefusals_data()
-{
-    QTest::addColumn<bool>("signedRequest");
-    QTest::addColumn<QByteArray>("fileName");
-    QTest::addColumn<QByteArray>("contentType");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    const QByteArray mp4("video/mp4");
-    QTest::newRow("unsigned") << false << QByteArray("a.mp4") << mp4 << QByteArray("data") << 401;
-    QTest::newRow("no file name") << true << QByteArray() << mp4 << QByteArray("data") << 400;
-    QTest::newRow("only a folder") << true << QByteArray("../") << mp4 << QByteArray("data") << 400;
-    QTest::newRow("empty body") << true << QByteArray("a.mp4") << mp4 << QByteArray() << 400;
-    QTest::newRow("a page") << true << QByteArray("a.html") << QByteArray("text/html")
-                            << QByteArray("<script>") << 415;
-    QTest::newRow("an image that runs scripts")
-        << true << QByteArray("a.svg") << QByteArray("image/svg+xml") << QByteArray("<svg/>")
-        << 415;
-}
-
-void TestService::uploadRefusals()
-{
-    QFETCH(bool, signedRequest);
-    QFETCH(QByteArray, fileName);
-    QFETCH(QByteArray, contentType);
-    QFETCH(QByteArray, body);
-    QFETCH(int, status);
-    const QUrl url = m_client->url(QStringLiteral("/upload"));
-    QList<QPair<QByteArray, QByteArray>> headers { { "Content-Type", contentType } };
-    if (signedRequest)
-        headers.append({ "Authorization", ServiceClient::authorization("POST", url, {}, m_alice) });
-    if (!fileName.isEmpty())
-        headers.append({ "X-File-Name", fileName });
-    const Reply reply = m_client->send("POST", url, headers, body);
-    QCOMPARE(reply.status, status);
-    QVERIFY(!reply.xmlError().isEmpty());
-    QVERIFY(!spoolFilesLeft());
-}
-
-void TestService::silentConnectionsClosed()
-{
-    ServiceOptions options;
-    options.idleTimeout = 1;
-    options.maxConnections = 3;
-    TwitterService service(options);
-    QString error;
-    QVERIFY2(service.start(&error), qPrintable(error));
-    ServiceClient client(service.baseUrl());
-    // Silent, half a head, half a body: each holds a place until it times out.
-    QTcpSocket silent[3];
-    for (QTcpSocket &socket : silent) {
-        socket.connectToHost(service.baseUrl().host(), quint16(service.baseUrl().port()));
-        QVERIFY(socket.waitForConnected(5000));
-    }
-    silent[1].write("GET /signup HTTP/1.1\r\nHost: x\r\n");
-    silent[2].write("POST /1/statuses/update.xml HTTP/1.1\r\nContent-Length: 9\r\n\r\nstat");
-    // Served once they are gone, not before, and not never.
-    QCOMPARE(client.sendRaw("GET /signup HTTP/1.1\r\nConnection: close\r\n\r\n").status, 200);
-    for (QTcpSocket &socket : silent)
-        QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 500);
-}
 
 QTEST_GUILESS_MAIN(TestService)
 #include "tst_service.moc"
