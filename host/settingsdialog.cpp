@@ -35,7 +35,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
 {
     setWindowTitle(tr("Twitter settings"));
     auto *form = new QFormLayout(this);
-    QSettings settings(
+    QSettings settings = QSettings(
         QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application));
     settings.beginGroup(QLatin1String(TwitterSettings::group));
     for (const Field &field : fields) {
@@ -82,7 +82,7 @@ bool SettingsDialog::save(QString *error)
     }
     // The same file holds the access token.
     TwitterSettings::restrictSettingsFile();
-    QSettings settings(
+    QSettings settings = QSettings(
         QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application));
     settings.beginGroup(QLatin1String(TwitterSettings::group));
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it) {

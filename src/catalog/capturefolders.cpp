@@ -87,7 +87,7 @@ QString translated(const char *text)
 // Every folder setting, stale ones replaced by (created) defaults and stored.
 std::array<QString, folderSettings.size()> readCaptureFolders()
 {
-    QSettings settings(
+    QSettings settings = QSettings(
         QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     settings.beginGroup(QStringLiteral("Preferences"));
     std::array<QString, folderSettings.size()> folders;

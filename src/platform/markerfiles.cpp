@@ -27,7 +27,7 @@ QString markerPath(const QString &fileName)
 
 bool clearMarker(const QString &fileName, const QString &key)
 {
-    QSettings settings(
+    QSettings settings = QSettings(
         QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     if (settings.contains(key))
         settings.remove(key);
@@ -39,7 +39,7 @@ bool clearMarker(const QString &fileName, const QString &key)
 
 bool isMarkerSet(const QString &key, bool reset)
 {
-    QSettings settings(
+    QSettings settings = QSettings(
         QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
     const bool set = settings.value(key, false).toBool();
     if (set && reset)
@@ -60,7 +60,7 @@ bool writeMarkerFile(const QString &fileName, const QString &key, const QString 
 {
     const bool written = writeUtf8File(markerPath(fileName), text);
     if (written && setFlag) {
-        QSettings settings(
+        QSettings settings = QSettings(
             QLatin1String(SuiteSettings::organisation), QLatin1String(SuiteSettings::application));
         settings.setValue(key, true);
     }
