@@ -51,10 +51,9 @@ struct HostFixture
                 return false;
             }
         }
-        // Applet captions are looked up in the user's language.
-        QSettings(QStringLiteral("NoBridge"), QStringLiteral("ZPV"))
-            .setValue(QStringLiteral("LanguageID"), 0x0409);
         QSettings suite(QStringLiteral("Nobridge"), QStringLiteral("ZPV"));
+        // Applet captions are looked up in the user's language.
+        suite.setValue(QStringLiteral("LanguageID"), 0x0409);
         suite.setValue(QStringLiteral("Preferences/MovieFolder"), videoFolder());
         suite.setValue(QStringLiteral("Preferences/PhotoFolder"),
             QString(captures->path() + QStringLiteral("/photos")));
