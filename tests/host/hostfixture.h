@@ -44,7 +44,6 @@ struct HostFixture
             IsolatedSettings::set(key, serviceUrl(QString()));
         IsolatedSettings::set(TwitterSettings::timeoutKey, 5000);
         QDir().mkpath(videoFolder());
-        QDir().mkpath(QString(captures->path() + QStringLiteral("/photos")));
         for (int i = 0; i < clips; ++i) {
             if (!MediaFixtures::makeClip(clip(i), 1.0)) {
                 *error = QStringLiteral("ffmpeg could not make ") + clip(i);
@@ -55,18 +54,13 @@ struct HostFixture
         // Applet captions are looked up in the user's language.
         suite.setValue(QStringLiteral("LanguageID"), 0x0409);
         suite.setValue(QStringLiteral("Preferences/MovieFolder"), videoFolder());
-        suite.setValue(QStringLiteral("Preferences/PhotoFolder"),
-            QString(captures->path() + QStringLiteral("/photos")));
+        suite.setValue(QStringLiteral("Preferences/PhotoFolder"), captures->path());
         return true;
     }
     void tearDown() { *this = HostFixture(); }
 
     QString videoFolder() const { return captures->path() + QStringLiteral("/videos"); }
-    QString clip(int index) const
-    {
-        return videoFolder()
-            + QStringLiteral("/Video%1.mp4").arg(index + 1, 4, 10, QLatin1Char(u'0'));
-    }
+    QString clip(int i) const { return videoFolder() + QStringLiteral("/Video%1.mp4").arg(i); }
     QString serviceUrl(const QString &path) const { return service->baseUrl().toString() + path; }
 
     // Signs in directly, storing the access token as the plug-in does.

@@ -157,7 +157,6 @@ void TestHeadlessShare::share()
         return;
     }
     QCOMPARE(share.steps().join(u' '), steps);
-    QCOMPARE(wizard->currentPage(), WizardHost::Result);
     // The tweet carries a short link; it leads to the link recorded with the
     // clip, which serves the very clip when the upload applet recorded it.
     QVERIFY(share.shortLink().startsWith(m_fixture.serviceUrl(QStringLiteral("/s/"))));

@@ -91,7 +91,6 @@ void TestHostPages::closeHandshake()
     QSignalSpy ask(&manager, &AppletManager::requestSNAppReadyToClose);
     QSignalSpy closed(&manager, &AppletManager::pluginClosed);
     manager.onSNAppReadyToClose(ownAppId(), true, 0);
-    manager.onAppRequest(videoUploadAppId(), AppRequest::Close);
     manager.onAppRequest(ownAppId(), AppRequest::Hide);
     QCOMPARE(ask.size(), 0);
     manager.onAppRequest(ownAppId(), AppRequest::Close);
