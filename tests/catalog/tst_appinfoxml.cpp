@@ -76,18 +76,206 @@ class TestAppInfoXml : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
+    // Every test starts from a new metadata fixture (language en-US) and no
+    // folders beside the host.
+    void init()
+    {
+        removeHostFolders();
+        m_fixture.reset();
+        m_fixture.emplace();
+    }
     void cleanupTestCase() { removeHostFolders(); }
-    void readsAndWritesTheExample();
-    void readsTexts_data();
-    void readsTexts();
-    void acceptsContent();
-    void currentLanguage_data();
-    void currentLanguage();
-    void readsMetaFiles();
-    void loadsRecords();
-    void findsLibraries();
-    void refreshesTheHostMetadata();
+    void readsAndWritesTheExample()
+    {
+        CTAAppInfo info;
+        QVERIFY(xmlToAppInfo(example, info));
+        QCOMPARE(summary(info),
+            u"Applets/"
+            u"PhotoShare.dll|{8E0F3A61-2B7C}|{1C9D6E24-7F3A}|3|2|share.png|share_small.png||8|"
+            "Photo(!)Share|2.5|jpg,jpeg|Photo Share|Caf\u00e9 \u65e5"_qs);
+        QCOMPARE(QStringList({ info.version, info.build, info.vxproduct }),
+            QStringList({ u"1.0"_qs, u"12"_qs, QString() }));
+        QCOMPARE(lists(info), u"409,40c|407|804"_qs);
+        QString written;
+        QVERIFY(appInfoToXml(info, written));
+        QCOMPARE(written, example);
+
+        // The smaller record reads the same; icons beyond those named stay.
+        ZPVGlobal::AppInfo small;
+        small.iconPaths[2] = u"kept.png"_qs;
+        QVERIFY(xmlToAppInfo(example, small));
+        QCOMPARE(summary(small), summary(info).replace(u"||8|"_qs, u"|kept.png|8|"_qs));
+    }
+    void readsTexts_data()
+    {
+        // The language in force, the text's body, and what is read into a record
+        // holding icons x, y and z and lists {1, 2}: icons, the white, gray and
+        // black lists in hexadecimal, caption. A text refused leaves the record.
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("read");
+
+        QTest::newRow("empty icon parts dropped, three at most")
+            << 0x409 << u"<icon_path>1(!)(!)2(!)3(!)4</icon_path>"_qs << u"1 2 3 |||"_qs;
+        QTest::newRow("hexadecimal list, digits only")
+            << 0x409 << u"<lang_graylist>1404,409</lang_graylist>"_qs << u"x y z |1404,409||"_qs;
+        QTest::newRow("older list: decimal and 0x items, a bad part")
+            << 0x409 << u"<lang_blacklist>0x409,1036,abc</lang_blacklist>"_qs
+            << u"x y z ||409,40c|"_qs;
+        QTest::newRow("older list: upper-case prefix, empty parts, octal")
+            << 0x409 << u"<lang_whitelist>,0X40C,,011</lang_whitelist>"_qs << u"x y z 40c,9|||"_qs;
+        const QString captions
+            = u"<caption><de-DE>Deutsch</de-DE><en-US>English</en-US></caption>"_qs;
+        QTest::newRow("caption in German") << 0x407 << captions << u"x y z |||Deutsch"_qs;
+        QTest::newRow("no caption in French") << 0x40c << captions << u"x y z |||"_qs;
+        QTest::newRow("language outside the table: English")
+            << 0x437 << captions << u"x y z |||English"_qs;
+        QTest::newRow("unclosed") << 0x409 << u"<app_info><id>{X}</id>"_qs << untouched;
+    }
+    void readsTexts()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, body);
+        QFETCH(QString, read);
+
+        MetadataFixture::setLanguageId(language);
+        const QString xml = read == untouched ? body : document(body);
+        CTAAppInfo info;
+        ZPVGlobal::AppInfo small;
+        for (int i = 0; i < 3; ++i)
+            info.iconPaths[i] = small.iconPaths[i] = QChar(u'x' + i);
+        info.langWhitelist = info.langGraylist = info.langBlacklist = Ids { 1, 2 };
+        QCOMPARE(xmlToAppInfo(xml, info), read != untouched);
+        QCOMPARE(xmlToAppInfo(xml, small), read != untouched);
+        // Both records read the fields they share alike.
+        QCOMPARE(summary(small), summary(info));
+        const QStringList icons(std::begin(info.iconPaths), std::end(info.iconPaths));
+        QCOMPARE(icons.join(u' ') + u' ' + lists(info) + u'|' + info.caption, read);
+    }
+    void currentLanguage_data()
+    {
+        // setting: "LanguageID" in the suite's settings file; former: the same key
+        // under the organisation's other spelling.
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QVariant>("setting");
+        QTest::addColumn<QVariant>("former");
+        QTest::addColumn<QString>("printed");
+
+        QTest::newRow("system") << "pt_BR.UTF-8" << QVariant() << QVariant() << "1046 pt-BR";
+        QTest::newRow("system outside the table: English")
+            << "en_GB.UTF-8" << QVariant() << QVariant() << "1033 en-US";
+        QTest::newRow("setting outside the table: English captions")
+            << "fr_FR.UTF-8" << QVariant(0x437) << QVariant() << "1079 en-US";
+        QTest::newRow("former spelling read when the key is missing")
+            << "fr_FR.UTF-8" << QVariant() << QVariant(1031) << "1031 de-DE";
+        QTest::newRow("the suite's file wins")
+            << "pt_BR.UTF-8" << QVariant(1036) << QVariant(1031) << "1036 fr-FR";
+    }
+    // The system locale is read once per process, so each case runs in a child.
+    void currentLanguage()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QVariant, setting);
+        QFETCH(QVariant, former);
+        QFETCH(QString, printed);
+
+        QTemporaryDir config;
+        QVERIFY(config.isValid());
+        for (const auto &[file, value] :
+            { std::pair("Nobridge/ZPV.conf", setting), std::pair("NoBridge/ZPV.conf", former) }) {
+            if (value.isValid())
+                QSettings(config.filePath(QLatin1String(file)), QSettings::IniFormat)
+                    .setValue(u"LanguageID"_qs, value);
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_qs, config.path());
+        env.insert(u"LC_ALL"_qs, locale);
+        env.insert(u"LANG"_qs, locale);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), { u"--print-language"_qs });
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), printed);
+    }
+    void readsMetaFiles()
+    {
+        // Files are UTF-8; one that is not (an old 8-bit file) reads a byte per character.
+        const std::tuple<const char *, QByteArray, QString> files[] = { { "PLUGIN.XML", "<a/>",
+                                                                            u"<a/>"_qs },
+            { "plugin.xml.bak", "<a/>", QString() }, { "empty.xml", "", QString() },
+            { "utf8.xml", "<a>Vid\xc3\xa9o \xe3\x83\x93</a>", u"<a>Vid\u00e9o \u30d3</a>"_qs },
+            { "bom.xml", "\xef\xbb\xbf<a>\xc3\xa9</a>", u"<a>\u00e9</a>"_qs },
+            { "latin1.xml", "<a>\xe9</a>", u"<a>\u00e9</a>"_qs } };
+        for (const auto &[name, bytes, text] : files) {
+            const QString path = m_fixture->metaDir() + QLatin1String(name);
+            QVERIFY(MetadataFixture::writeFile(path, bytes));
+            QString read = u"unchanged"_qs;
+            QCOMPARE(readMetaFile(path, read), !text.isNull());
+            QCOMPARE(read, text.isNull() ? u"unchanged"_qs : text);
+        }
+    }
+    void findsLibraries()
+    {
+        MetadataFixture &f = *m_fixture;
+        f.addApplet(u"{ABC}"_qs, 8, u"abc.png"_qs, Qt::red, u"ABC"_qs, u"abc"_qs);
+        QString text;
+        QVERIFY(metaDataTextForId(u"_{ABC}"_qs, text) && text.contains(u"<id>{ABC}</id>"_qs));
+        QVERIFY(!metaDataTextForId(u"{ABD}"_qs, text));
+        QString path;
+        QVERIFY(appPathForId(u"_{ABC}"_qs, path));
+        QCOMPARE(path, QFileInfo(f.root() + u"/Applets/abc.so"_qs).canonicalFilePath());
+
+        // Without a metadata text the applets folder is searched, folders below it
+        // included, the name's case ignored; a link back up must not send the
+        // search round for ever.
+        const QString applets = f.root() + u"/NoBridge/ZPVPlugins/"_qs;
+        QVERIFY(MetadataFixture::writeFile(applets + u"x/y/{Def}.SO"_qs, "lib"));
+        QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}x.so"_qs, "lib"));
+        QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}.dll"_qs, "lib"));
+        QVERIFY(QFile::link(applets, applets + u"loop"_qs));
+        QVERIFY(appPathForId(u"{DEF}"_qs, path));
+        QCOMPARE(path, applets + u"x/y/{Def}.SO"_qs);
+        QVERIFY(!appPathForId(u"{GHI}"_qs, path));
+        QVERIFY(appPathForId(u"_{ABC}"_qs, path));
+
+        // An applet's library lies below the common program files, else below the host.
+        QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/abc.so"), "host"));
+        QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/two.so"), "host"));
+        QVERIFY(resolveAppPath(u"Applets/./abc.so"_qs, text) && text == path);
+        QVERIFY(resolveAppPath(u"Applets/two.so"_qs, path));
+        QCOMPARE(path, QFileInfo(hostFolder("Applets/two.so")).canonicalFilePath());
+        QVERIFY(!resolveAppPath(u"Applets/three.so"_qs, path) && !resolveAppPath(QString(), path));
+    }
+    void refreshesTheHostMetadata()
+    {
+        const QString applets = m_fixture->root() + u"/NoBridge/ZPVPlugins/"_qs;
+        const auto record = [](const char *id, const char *icon) -> QByteArray {
+            return "<app_info><id>" + QByteArray(id) + "</id><icon_path>" + icon
+                + "</icon_path></app_info>";
+        };
+        QVERIFY(
+            MetadataFixture::writeFile(applets + u"one/one.xml"_qs, record("{ONE}", "one.png")));
+        QVERIFY(MetadataFixture::writeIcon(applets + u"one/one.png"_qs, Qt::red));
+        QVERIFY(MetadataFixture::writeFile(
+            applets + u"two/deeper/two.xml"_qs, record("{TWO}", "two.png")));
+        QVERIFY(MetadataFixture::writeIcon(applets + u"two/deeper/two.png"_qs, Qt::green));
+        QVERIFY(MetadataFixture::writeFile(
+            applets + u"two/three.xml"_qs, record("{THREE}", "../secret.png")));
+        QVERIFY(MetadataFixture::writeIcon(applets + u"secret.png"_qs, Qt::green));
+        QVERIFY(MetadataFixture::writeFile(applets + u"two/bad.xml"_qs, "<app_info>"));
+        QVERIFY(QDir().mkpath(hostFolder("MetaData")));
+        QVERIFY(MetadataFixture::writeIcon(hostFolder("MetaData/one.png"), Qt::blue));
+        // A folder's own files come first; an icon already there stays, one
+        // outside the applet's folder is not copied.
+        refreshMetaData();
+        QCOMPARE(QDir(hostFolder("MetaData")).entryList(QDir::Files),
+            QStringList(
+                { u"one.png"_qs, u"one.xml"_qs, u"three.xml"_qs, u"two.png"_qs, u"two.xml"_qs }));
+        QCOMPARE(QImage(hostFolder("MetaData/one.png")).pixelColor(1, 1), QColor(Qt::blue));
+        QCOMPARE(QImage(hostFolder("MetaData/two.png")).pixelColor(1, 1), QColor(Qt::green));
+        QVERIFY(!QFileInfo::exists(hostFolder("secret.png")));
+    }
 
 private:
     static void removeHostFolders()
@@ -98,299 +286,6 @@ private:
 
     std::optional<MetadataFixture> m_fixture;
 };
-
-// Every test starts from a new metadata fixture (language en-US) and no
-// folders beside the host.
-void TestAppInfoXml::init()
-{
-    removeHostFolders();
-    m_fixture.reset();
-    m_fixture.emplace();
-}
-
-void TestAppInfoXml::readsAndWritesTheExample()
-{
-    CTAAppInfo info;
-    QVERIFY(xmlToAppInfo(example, info));
-    QCOMPARE(summary(info),
-        u"Applets/PhotoShare.dll|{8E0F3A61-2B7C}|{1C9D6E24-7F3A}|3|2|share.png|share_small.png||8|"
-        "Photo(!)Share|2.5|jpg,jpeg|Photo Share|Caf\u00e9 \u65e5"_qs);
-    QCOMPARE(QStringList({ info.version, info.build, info.vxproduct }),
-        QStringList({ u"1.0"_qs, u"12"_qs, QString() }));
-    QCOMPARE(lists(info), u"409,40c|407|804"_qs);
-    QString written;
-    QVERIFY(appInfoToXml(info, written));
-    QCOMPARE(written, example);
-
-    // The smaller record reads the same; icons beyond those named stay.
-    ZPVGlobal::AppInfo small;
-    small.iconPaths[2] = u"kept.png"_qs;
-    QVERIFY(xmlToAppInfo(example, small));
-    QCOMPARE(summary(small), summary(info).replace(u"||8|"_qs, u"|kept.png|8|"_qs));
-}
-
-void TestAppInfoXml::readsTexts_data()
-{
-    // The language in force, the text's body, and what is read into a record
-    // holding icons x, y and z and lists {1, 2}: icons, the white, gray and
-    // black lists in hexadecimal, caption. A text refused leaves the record.
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("body");
-    QTest::addColumn<QString>("read");
-
-    QTest::newRow("empty icon parts dropped, three at most")
-        << 0x409 << u"<icon_path>1(!)(!)2(!)3(!)4</icon_path>"_qs << u"1 2 3 |||"_qs;
-    QTest::newRow("icons beyond those named stay")
-        << 0x409 << u"<icon_path>(!)b</icon_path>"_qs << u"b y z |||"_qs;
-    QTest::newRow("hexadecimal list, digits only")
-        << 0x409 << u"<lang_graylist>1404,409</lang_graylist>"_qs << u"x y z |1404,409||"_qs;
-    QTest::newRow("older list: decimal and 0x items, a bad part")
-        << 0x409 << u"<lang_blacklist>0x409,1036,abc</lang_blacklist>"_qs << u"x y z ||409,40c|"_qs;
-    QTest::newRow("older list: upper-case prefix, empty parts")
-        << 0x409 << u"<lang_whitelist>,0X40C,,</lang_whitelist>"_qs << u"x y z 40c|||"_qs;
-    QTest::newRow("older list: octal")
-        << 0x409 << u"<lang_graylist>011</lang_graylist>"_qs << u"x y z |9||"_qs;
-    QTest::newRow("negative item")
-        << 0x409 << u"<lang_graylist>-1,7</lang_graylist>"_qs << u"x y z |7||"_qs;
-    const QString captions = u"<caption><de-DE>Deutsch</de-DE><en-US>English</en-US></caption>"_qs;
-    QTest::newRow("caption in German") << 0x407 << captions << u"x y z |||Deutsch"_qs;
-    QTest::newRow("no caption in French") << 0x40c << captions << u"x y z |||"_qs;
-    QTest::newRow("language outside the table: English")
-        << 0x437 << captions << u"x y z |||English"_qs;
-    QTest::newRow("empty") << 0x409 << QString() << untouched;
-    QTest::newRow("unclosed") << 0x409 << u"<app_info><id>{X}</id>"_qs << untouched;
-    QTest::newRow("deeper than the guard allows")
-        << 0x409 << u"<app_info>"_qs + u"<x>"_qs.repeated(200) << untouched;
-}
-
-void TestAppInfoXml::readsTexts()
-{
-    QFETCH(int, language);
-    QFETCH(QString, body);
-    QFETCH(QString, read);
-
-    MetadataFixture::setLanguageId(language);
-    const QString xml = read == untouched ? body : document(body);
-    CTAAppInfo info;
-    ZPVGlobal::AppInfo small;
-    for (int i = 0; i < 3; ++i)
-        info.iconPaths[i] = small.iconPaths[i] = QChar(u'x' + i);
-    info.langWhitelist = info.langGraylist = info.langBlacklist = Ids { 1, 2 };
-    QCOMPARE(xmlToAppInfo(xml, info), read != untouched);
-    QCOMPARE(xmlToAppInfo(xml, small), read != untouched);
-    // Both records read the fields they share alike.
-    QCOMPARE(summary(small), summary(info));
-    const QStringList icons(std::begin(info.iconPaths), std::end(info.iconPaths));
-    QCOMPARE(icons.join(u' ') + u' ' + lists(info) + u'|' + info.caption, read);
-}
-
-void TestAppInfoXml::acceptsContent()
-{
-    // Accepted suffixes, tab, photos and videos selected; "all content" takes any selection.
-    const std::tuple<const char *, uint, int, int, bool> cases[] = { { "", 7, 1, 0, true },
-        { "jpg", 7, 0, 0, false }, { "wmv", 1, 2, 1, false }, { "mp4,avi", 4, 0, 1, true },
-        { "wmv", 2, 3, 0, false }, { "jpg,jpeg", 8, 1, 0, true }, { "jpg", 16, 1, 1, false },
-        { "PNG, WMV", 2, 0, 1, true }, { "txt,doc", 1, 1, 1, false } };
-    for (const auto &[accepts, tab, photos, videos, accepted] : cases) {
-        CTAAppInfo info;
-        info.accepts = QLatin1String(accepts);
-        QCOMPARE(appAcceptsContent(info, ContentInfo({}, tab, 0, 0, 0, photos, videos)), accepted);
-    }
-}
-
-void TestAppInfoXml::currentLanguage_data()
-{
-    // setting: "LanguageID" in the suite's settings file; former: the same key
-    // under the organisation's other spelling.
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QVariant>("setting");
-    QTest::addColumn<QVariant>("former");
-    QTest::addColumn<QString>("printed");
-
-    QTest::newRow("system") << "pt_BR.UTF-8" << QVariant() << QVariant() << "1046 pt-BR";
-    QTest::newRow("system outside the table: English")
-        << "en_GB.UTF-8" << QVariant() << QVariant() << "1033 en-US";
-    QTest::newRow("C locale: English") << "C.UTF-8" << QVariant() << QVariant() << "1033 en-US";
-    QTest::newRow("setting over the system")
-        << "fr_FR.UTF-8" << QVariant(1031) << QVariant() << "1031 de-DE";
-    QTest::newRow("setting outside the table: English captions")
-        << "fr_FR.UTF-8" << QVariant(0x437) << QVariant() << "1079 en-US";
-    QTest::newRow("former spelling read when the key is missing")
-        << "fr_FR.UTF-8" << QVariant() << QVariant(1031) << "1031 de-DE";
-    QTest::newRow("the suite's file wins")
-        << "pt_BR.UTF-8" << QVariant(1036) << QVariant(1031) << "1036 fr-FR";
-}
-
-// The system locale is read once per process, so each case runs in a child.
-void TestAppInfoXml::currentLanguage()
-{
-    QFETCH(QString, locale);
-    QFETCH(QVariant, setting);
-    QFETCH(QVariant, former);
-    QFETCH(QString, printed);
-
-    QTemporaryDir config;
-    QVERIFY(config.isValid());
-    for (const auto &[file, value] :
-        { std::pair("Nobridge/ZPV.conf", setting), std::pair("NoBridge/ZPV.conf", former) }) {
-        if (value.isValid())
-            QSettings(config.filePath(QLatin1String(file)), QSettings::IniFormat)
-                .setValue(u"LanguageID"_qs, value);
-    }
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_qs, config.path());
-    env.insert(u"LC_ALL"_qs, locale);
-    env.insert(u"LANG"_qs, locale);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), { u"--print-language"_qs });
-    QVERIFY(child.waitForFinished(30000));
-    QCOMPARE(child.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), printed);
-}
-
-void TestAppInfoXml::readsMetaFiles()
-{
-    // Files are UTF-8; one that is not (an old 8-bit file) reads a byte per character.
-    const std::tuple<const char *, QByteArray, QString> files[]
-        = { { "PLUGIN.XML", "<a/>", u"<a/>"_qs }, { "plugin.xml.bak", "<a/>", QString() },
-              { "empty.xml", "", QString() },
-              { "utf8.xml", "<a>Vid\xc3\xa9o \xe3\x83\x93</a>", u"<a>Vid\u00e9o \u30d3</a>"_qs },
-              { "latin1.xml", "<a>\xe9</a>", u"<a>\u00e9</a>"_qs } };
-    for (const auto &[name, bytes, text] : files) {
-        const QString path = m_fixture->metaDir() + QLatin1String(name);
-        QVERIFY(MetadataFixture::writeFile(path, bytes));
-        QString read = u"unchanged"_qs;
-        QCOMPARE(readMetaFile(path, read), !text.isNull());
-        QCOMPARE(read, text.isNull() ? u"unchanged"_qs : text);
-    }
-}
-
-void TestAppInfoXml::loadsRecords()
-{
-    MetadataFixture &f = *m_fixture;
-    f.addApplet(u"{T12}"_qs, 12, u"t12.png"_qs, Qt::red, u"T12"_qs, u"t12"_qs);
-    f.addApplet(u"{T2}"_qs, 2, u"t2.png"_qs, Qt::green, u"T2"_qs, u"t2"_qs);
-    f.addApplet(u"{NOICONPATH}"_qs, 8, QString(), QColor(), u"No icon path"_qs, u"noicon"_qs);
-    f.addApplet(
-        u"{MISSINGICON}"_qs, 8, u"gone.png"_qs, QColor(), u"Missing icon"_qs, u"missing"_qs);
-    f.addApplet(u"{NOLIB}"_qs, 8, u"nolib.png"_qs, Qt::red, u"No library"_qs, QString());
-    f.addApplet(u"{T2048}"_qs, 2048, u"absent.png"_qs, QColor(), u"T2048"_qs, u"t2048"_qs);
-    QVERIFY(MetadataFixture::writeFile(f.metaDir() + u"broken.xml"_qs, "<app_info><id>{BROKEN}"));
-    QVERIFY(MetadataFixture::writeIcon(f.metaDir() + u"missing_icon.png"_qs, Qt::blue));
-    const QImage builtIn(QString::fromLatin1(builtInMissingIcon));
-    QVERIFY(!builtIn.isNull());
-
-    // Filter, then the records found with the colour of their icon; records
-    // without a library are left out, a missing icon is replaced by the
-    // folder's "missing_icon.png", else by the library's own.
-    const std::pair<unsigned, QString> filters[] = {
-        { 0,
-            u"{MISSINGICON}#ff0000ff {NOICONPATH} {T12}#ffff0000 {T2048}#ff0000ff {T2}#ff00ff00"_qs },
-        { 8, u"{MISSINGICON}#ff0000ff {T12}#ffff0000"_qs }, { 2, u"{T2}#ff00ff00"_qs },
-        { 2048, u"{T2048}"_qs }, { 16, QString() }, { 8, u"{MISSINGICON}builtin {T12}#ffff0000"_qs }
-    };
-    for (const auto &[filter, expected] : filters) {
-        if (expected.contains(u"builtin"_qs))
-            QVERIFY(QFile::remove(f.metaDir() + u"missing_icon.png"_qs));
-        QList<CTAAppInfo> infos;
-        QVERIFY(loadAppInfos(infos, filter));
-        QStringList found;
-        for (const CTAAppInfo &info : std::as_const(infos)) {
-            QCOMPARE(QFileInfo(info.appPath).path(),
-                QFileInfo(f.root() + u"/Applets"_qs).canonicalFilePath());
-            found << info.id
-                    + (info.icon.isNull() ? QString()
-                            : info.icon == builtIn
-                            ? u"builtin"_qs
-                            : info.icon.pixelColor(1, 1).name(QColor::HexArgb));
-        }
-        found.sort();
-        QCOMPARE(found.join(u' '), expected);
-    }
-}
-
-void TestAppInfoXml::findsLibraries()
-{
-    MetadataFixture &f = *m_fixture;
-    f.addApplet(u"{ABC}"_qs, 8, u"abc.png"_qs, Qt::red, u"ABC"_qs, u"abc"_qs);
-    QString text;
-    QVERIFY(metaDataTextForId(u"_{ABC}"_qs, text) && text.contains(u"<id>{ABC}</id>"_qs));
-    QVERIFY(!metaDataTextForId(u"{ABD}"_qs, text));
-    QString path;
-    QVERIFY(appPathForId(u"_{ABC}"_qs, path));
-    QCOMPARE(path, QFileInfo(f.root() + u"/Applets/abc.so"_qs).canonicalFilePath());
-
-    // Without a metadata text the applets folder is searched, folders below it
-    // included, the name's case ignored; a link back up must not send the
-    // search round for ever.
-    const QString applets = f.root() + u"/NoBridge/ZPVPlugins/"_qs;
-    QVERIFY(MetadataFixture::writeFile(applets + u"x/y/{Def}.SO"_qs, "lib"));
-    QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}x.so"_qs, "lib"));
-    QVERIFY(MetadataFixture::writeFile(applets + u"x/{DEF}.dll"_qs, "lib"));
-    QVERIFY(QFile::link(applets, applets + u"loop"_qs));
-    QVERIFY(appPathForId(u"{DEF}"_qs, path));
-    QCOMPARE(path, applets + u"x/y/{Def}.SO"_qs);
-    QVERIFY(!appPathForId(u"{GHI}"_qs, path));
-
-    // An applet's library lies below the common program files, else below the host.
-    QVERIFY(MetadataFixture::writeFile(f.root() + u"/Applets/one.so"_qs, "common"));
-    QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/one.so"), "host"));
-    QVERIFY(MetadataFixture::writeFile(hostFolder("Applets/two.so"), "host"));
-    path = u"Applets/./one.so"_qs;
-    QVERIFY(resolveAppPath(path, path));
-    QCOMPARE(path, QFileInfo(f.root() + u"/Applets/one.so"_qs).canonicalFilePath());
-    QVERIFY(resolveAppPath(u"Applets/two.so"_qs, path));
-    QCOMPARE(path, QFileInfo(hostFolder("Applets/two.so")).canonicalFilePath());
-    QVERIFY(!resolveAppPath(u"Applets/three.so"_qs, path) && !resolveAppPath(QString(), path));
-}
-
-void TestAppInfoXml::refreshesTheHostMetadata()
-{
-    const QString applets = m_fixture->root() + u"/NoBridge/ZPVPlugins/"_qs;
-    // Nothing to copy: no folder is made beside the host.
-    QVERIFY(QDir().mkpath(applets));
-    refreshMetaData();
-    QVERIFY(!QFileInfo::exists(hostFolder("MetaData")));
-
-    const auto record = [](const char *id, const char *icon) {
-        return u"<app_info><id>%1</id><icon_path>%2</icon_path><caption><en-US>Vid\u00e9o "
-               "\u30d3\u30c7\u30aa</en-US></caption><tooltip><en-US>Caf\u00c3\u00a9</en-US></tooltip></app_info>"_qs
-                   .arg(QLatin1String(id), QLatin1String(icon))
-                   .toUtf8();
-    };
-    QVERIFY(MetadataFixture::writeFile(applets + u"one/one.xml"_qs, record("{ONE}", "one.png")));
-    QVERIFY(MetadataFixture::writeIcon(applets + u"one/one.png"_qs, Qt::red));
-    QVERIFY(
-        MetadataFixture::writeFile(applets + u"two/deeper/two.xml"_qs, record("{TWO}", "two.png")));
-    QVERIFY(MetadataFixture::writeIcon(applets + u"two/deeper/two.png"_qs, Qt::green));
-    QVERIFY(MetadataFixture::writeFile(
-        applets + u"two/three.xml"_qs, record("{THREE}", "../secret.png")));
-    QVERIFY(MetadataFixture::writeIcon(applets + u"secret.png"_qs, Qt::green));
-    QVERIFY(MetadataFixture::writeFile(applets + u"two/bad.xml"_qs, "<app_info>"));
-    QVERIFY(QDir().mkpath(hostFolder("MetaData")));
-    QVERIFY(MetadataFixture::writeIcon(hostFolder("MetaData/one.png"), Qt::blue));
-    QStringList files;
-    QVERIFY(collectMetaFiles(applets, files));
-    QCOMPARE(files.size(), 4);
-
-    // A folder's own files come first; an icon already there stays, one
-    // outside the applet's folder is not copied.
-    refreshMetaData();
-    QCOMPARE(QDir(hostFolder("MetaData")).entryList(QDir::Files),
-        QStringList(
-            { u"one.png"_qs, u"one.xml"_qs, u"three.xml"_qs, u"two.png"_qs, u"two.xml"_qs }));
-    QCOMPARE(QImage(hostFolder("MetaData/one.png")).pixelColor(1, 1), QColor(Qt::blue));
-    QCOMPARE(QImage(hostFolder("MetaData/two.png")).pixelColor(1, 1), QColor(Qt::green));
-    QVERIFY(!QFileInfo::exists(hostFolder("secret.png")));
-
-    // Texts come back as they were written.
-    QString text;
-    QVERIFY(readMetaFile(hostFolder("MetaData/one.xml"), text));
-    CTAAppInfo info;
-    QVERIFY(xmlToAppInfo(text, info));
-    QCOMPARE(info.caption + u'|' + info.tooltip, u"Vid\u00e9o \u30d3\u30c7\u30aa|Caf\u00e9"_qs);
-}
 
 int main(int argc, char *argv[])
 {
