@@ -30,15 +30,13 @@ QString MetadataFixture::metaDir() const
 void MetadataFixture::addApplet(const QString &id, int appType, const QString &iconName,
     QColor iconColor, const QString &caption, const QString &library, const QString &fileName)
 {
-    const QString text = QStringLiteral(
-        "<?xml version='1.0' encoding='UTF-8'?>\n<!DOCTYPE AppInfoText>\n<app_info>\n"
-        " <app_path>Applets/%1.so</app_path>\n <id>%2</id>\n"
-        " <icon_path>%3</icon_path>\n <app_type>%4</app_type>\n"
-        " <caption>\n  <en-US>%5</en-US>\n </caption>\n</app_info>\n")
-                             .arg(library.isEmpty() ? QStringLiteral("absent") : library, id,
-                                 iconName, QString::number(appType), caption);
-    writeFile(
-        metaDir() + (fileName.isEmpty() ? id + QStringLiteral(".xml") : fileName), text.toUtf8());
+    const QString lib = library.isEmpty() ? QStringLiteral("absent") : library;
+    writeFile(metaDir() + (fileName.isEmpty() ? id + QStringLiteral(".xml") : fileName),
+        QStringLiteral("<?xml version='1.0' encoding='UTF-8'?>\n<!DOCTYPE AppInfoText>\n<app_info>"
+                       "<app_path>Applets/%1.so</app_path><id>%2</id><icon_path>%3</icon_path>"
+                       "<app_type>%4</app_type><caption><en-US>%5</en-US></caption></app_info>\n")
+            .arg(lib, id, iconName, QString::number(appType), caption)
+            .toUtf8());
     if (!library.isEmpty())
         writeFile(m_root.path() + QStringLiteral("/Applets/") + library + QStringLiteral(".so"),
             "library");

@@ -1,13 +1,10 @@
-// Capture folders, the content-type catalogue and next capture names, against
+// Capture folders and next capture names, against
 // a home folder and settings stores of the test's own.
 #include "catalog/capturefolders.h"
-#include "catalog/contenttypeaggregator.h"
-#include "catalog/contenttypeinfo.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,249 +15,135 @@ class TestCaptureFolders : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void publishesTheCatalogue_data();
-    void publishesTheCatalogue();
-    void describesOneType();
-    void videoFolder_data();
-    void videoFolder();
-    void nextCaptureName_data();
-    void nextCaptureName();
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>(m_top.filePath(u"XXXXXX"_qs));
+        QVERIFY(m_root->isValid());
+        const std::pair<const char *, const char *> places[]
+            = { { "HOME", "home" }, { "XDG_CONFIG_HOME", "config" }, { "XDG_DATA_HOME", "data" },
+                  { "XDG_RUNTIME_DIR", "run" }, { "TMPDIR", "tmp" } };
+        for (const auto &[name, folder] : places)
+            qputenv(name, QFile::encodeName(path(QLatin1String(folder))));
+        for (const char *folder : { "home/Pictures", "home/Videos", "tmp" })
+            QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path(u"user"_qs));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, path(u"system"_qs));
+    }
+    void videoFolder_data()
+    {
+        // Folders that exist below the test's root, the video folder setting, and
+        // the folder then used, made and stored (none: only temporary places are
+        // left). Captures never go where the system empties at logout or boot.
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+
+        const QString webcam = u"Videos/Velmora Webcam"_qs;
+        const QString data = u"data/tst_capturefolders"_qs;
+        QTest::newRow("setting names a deleted folder")
+            << QStringList { u"home/Videos"_qs } << u"deleted"_qs << u"home/"_qs + webcam;
+        QTest::newRow("setting in the runtime folder")
+            << QStringList { u"home/Videos"_qs, u"run/"_qs + webcam } << u"run/"_qs + webcam
+            << u"home/"_qs + webcam;
+        QTest::newRow("no videos folder: documents first") << QStringList { u"home/Documents"_qs,
+            data } << QString() << u"home/Documents/"_qs + webcam;
+        QTest::newRow("then application data")
+            << QStringList { u"home"_qs, data } << QString() << data + u'/' + webcam;
+        QTest::newRow("then home")
+            << QStringList { u"home"_qs } << QString() << u"home/"_qs + webcam;
+        QTest::newRow("none") << QStringList() << QString() << QString();
+    }
+    void videoFolder()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+
+        QVERIFY(QDir(path(u"home"_qs)).removeRecursively());
+        for (const QString &folder : std::as_const(existing))
+            QVERIFY(QDir().mkpath(path(folder)));
+        QVERIFY(QDir().mkpath(path(u"run"_qs)));
+        QVERIFY(QFile::setPermissions(
+            path(u"run"_qs), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString kept = path(u"kept"_qs);
+        QVERIFY(QDir().mkpath(kept));
+        QSettings(u"Nobridge"_qs, u"ZPV"_qs).setValue(u"Preferences/PhotoFolder"_qs, kept);
+        if (!stored.isEmpty())
+            QSettings(u"Nobridge"_qs, u"ZPV"_qs)
+                .setValue(u"Preferences/MovieFolder"_qs, path(stored));
+        const auto temporary = [this] {
+            const auto flags = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
+            return QDir(path(u"run"_qs)).entryList(flags) + QDir(path(u"tmp"_qs)).entryList(flags);
+        };
+        const QStringList before = temporary();
+
+        QString folder = u"untouched"_qs;
+        QVERIFY(captureFolder(folder, 2));
+        QCOMPARE(folder, expected.isEmpty() ? QString() : path(expected));
+        QCOMPARE(QFileInfo(folder).isDir(), !expected.isEmpty());
+        QCOMPARE(
+            QSettings(u"Nobridge"_qs, u"ZPV"_qs).value(u"Preferences/MovieFolder"_qs).toString(),
+            folder);
+        // Folders that still exist stay as the user chose them.
+        QVERIFY(captureFolder(folder, 1));
+        QCOMPARE(folder, kept);
+        QString name;
+        ulong index = 0;
+        QCOMPARE(nextCaptureFile(name, 2, folder, index), !expected.isEmpty());
+        QCOMPARE(temporary(), before);
+    }
+    void nextCaptureName_data()
+    {
+        // Files made in the capture folder beforehand ("/": a folder), the stored
+        // counter (0: none yet, so 1), and the name expected.
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<int>("counter");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("after two pictures")
+            << 1 << QStringList { u"Picture 1.jpg"_qs, u"Picture 2.jpg"_qs } << 0
+            << u"Picture 3.jpg"_qs;
+        QTest::newRow("a folder blocks the name")
+            << 1 << QStringList { u"Picture 1.jpg/"_qs } << 1 << u"Picture 2.jpg"_qs;
+        QTest::newRow("any extension blocks a video, the wildcard stays")
+            << 2 << QStringList { u"Video 7.avi"_qs, u"Video 8.wmv"_qs } << 7 << u"Video 9.*"_qs;
+    }
+    void nextCaptureName()
+    {
+        QFETCH(int, type);
+        QFETCH(QStringList, existing);
+        QFETCH(int, counter);
+        QFETCH(QString, expected);
+
+        QString folder;
+        QVERIFY(captureFolder(folder, type));
+        for (const QString &name : std::as_const(existing)) {
+            QFile file(folder + u'/' + name);
+            QVERIFY(
+                name.endsWith(u'/') ? QDir(folder).mkdir(name) : file.open(QIODevice::WriteOnly));
+        }
+        const QString key
+            = type == 1 ? u"CaptureCatalog/PictureIndex"_qs : u"CaptureCatalog/MovieIndex"_qs;
+        if (counter > 0)
+            QSettings(u"Velmora"_qs, u"ZPV"_qs).setValue(key, counter);
+
+        QString name;
+        QString pattern;
+        ulong index = 0;
+        QVERIFY(nextCaptureFile(name, type, pattern, index));
+        QCOMPARE(name, folder + u'/' + expected);
+        // The counter is kept in the capture catalogue's own settings.
+        QCOMPARE(QString::number(index), expected.section(u' ', 1).section(u'.', 0, 0));
+        QCOMPARE(QSettings(u"Velmora"_qs, u"ZPV"_qs).value(key).toULongLong(), qulonglong(index));
+    }
 
 private:
     QString path(const QString &relative) const { return m_root->filePath(relative); }
-    QString home(const QString &relative) const { return path(u"home/"_qs + relative); }
-    static QString setting(const char *key)
-    {
-        return QSettings(u"Nobridge"_qs, u"ZPV"_qs)
-            .value(u"Preferences/"_qs + QLatin1String(key))
-            .toString();
-    }
 
     QTemporaryDir m_top;
     std::unique_ptr<QTemporaryDir> m_root;
 };
-
-void TestCaptureFolders::init()
-{
-    m_root = std::make_unique<QTemporaryDir>(m_top.filePath(u"XXXXXX"_qs));
-    QVERIFY(m_root->isValid());
-    const std::pair<const char *, const char *> places[]
-        = { { "HOME", "home" }, { "XDG_CONFIG_HOME", "config" }, { "XDG_DATA_HOME", "data" },
-              { "XDG_RUNTIME_DIR", "run" }, { "TMPDIR", "tmp" } };
-    for (const auto &[name, folder] : places)
-        qputenv(name, QFile::encodeName(path(QLatin1String(folder))));
-    for (const char *folder : { "home/Pictures", "home/Videos", "tmp" })
-        QVERIFY(QDir().mkpath(path(QLatin1String(folder))));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path(u"user"_qs));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, path(u"system"_qs));
-}
-
-void TestCaptureFolders::publishesTheCatalogue_data()
-{
-    // The outside applications installed: 8 the photo one, 16 the video one.
-    QTest::addColumn<int>("magix");
-    QTest::newRow("none") << 0;
-    QTest::newRow("photos only") << 8;
-    QTest::newRow("videos only") << 16;
-}
-
-void TestCaptureFolders::publishesTheCatalogue()
-{
-    QFETCH(int, magix);
-    for (const auto &[type, application] :
-        { std::pair(8, "Foto_Manager_9"), std::pair(16, "Video_easy_SE") }) {
-        if (magix & type)
-            QSettings(QSettings::SystemScope, u"MAGIX"_qs, QLatin1String(application))
-                .setValue(u"ProgramPath"_qs, u"/opt/magix"_qs);
-    }
-    ContentTypeAggregator aggregator;
-    QSignalSpy spy(&aggregator, &ContentTypeAggregator::addContentType);
-    aggregator.onReady();
-    QStringList published;
-    for (const QList<QVariant> &args : std::as_const(spy))
-        published << u"%1 %2/%3 %4"_qs.arg(args.at(3).value<ulong>())
-                         .arg(args.at(0).toString(), args.at(1).toString())
-                         .arg(args.at(4).value<ulong>());
-    QStringList expected { u"7 All/All Content 0"_qs, u"1 Photos/Photos 0"_qs,
-        u"2 Videos/Videos 0"_qs, u"4 Motion/Motion Videos 0"_qs };
-    if (magix & 8)
-        expected << u"8 MagixPhotos/Magix Photos 0"_qs;
-    if (magix & 16)
-        expected << u"16 MagixVideos/Magix Videos 0"_qs;
-    QCOMPARE(published, expected);
-
-    // "All" lists every folder, outside ones included, each with its own filters;
-    // the defaults are stored, and made unless their application is not installed.
-    const auto all = spy.at(0).at(2).value<QList<QDir>>();
-    const std::tuple<const char *, const char *, bool> folders[]
-        = { { "PhotoFolder", "Pictures/Velmora Webcam", true },
-              { "MovieFolder", "Videos/Velmora Webcam", true },
-              { "MotionFolder", "Videos/Velmora Webcam/Motion Detection", true },
-              { "MyPhotosFolder", "Pictures/Magix", (magix & 8) != 0 },
-              { "MyVideosFolder", "Videos/Magix", (magix & 16) != 0 } };
-    QCOMPARE(all.size(), 5);
-    for (int i = 0; i < 5; ++i) {
-        const auto &[key, folder, made] = folders[i];
-        QCOMPARE(all.at(i).path(), home(QLatin1String(folder)));
-        QCOMPARE(setting(key), home(QLatin1String(folder)));
-        QCOMPARE(QFileInfo(home(QLatin1String(folder))).isDir(), made);
-    }
-    QCOMPARE(all.at(2).nameFilters(), QStringList({ u"Motion*.wmv"_qs, u"Motion*.avi"_qs }));
-    QCOMPARE(all.at(4).nameFilters(),
-        QStringList({ u"Video*.wmv"_qs, u"Video*.avi"_qs, u"Video*.mov"_qs, u"Video*.mp4"_qs }));
-}
-
-void TestCaptureFolders::describesOneType()
-{
-    ContentTypeAggregator aggregator;
-    ContentTypeInfo info;
-    info.hostList = QStringList { u"host"_qs };
-    // Outside the catalogue, wider than 32 bits, an outside application not installed.
-    for (const ulong type : { 3ul, 32ul, 0x100000007ul, 8ul })
-        QVERIFY(!aggregator.getContentType(type, info));
-    QVERIFY(info.title.isEmpty() && !info.hostList.isEmpty());
-    QVERIFY(aggregator.getContentType(4, info));
-    QCOMPARE(QStringList({ QString::number(info.type), info.name, info.title, info.detail }),
-        QStringList({ u"4"_qs, u"Motion"_qs, u"Motion Videos"_qs, u"Motion Videos"_qs }));
-    QCOMPARE(info.dirList.size(), 1);
-    QCOMPARE(info.dirList.at(0).path(), home(u"Videos/Velmora Webcam/Motion Detection"_qs));
-    QVERIFY(info.hostList.isEmpty());
-    QVERIFY(!folderList(info.dirList, 32) && info.dirList.size() == 1);
-
-    // The catalogue's ids, and only they, are known; photo ids filter images, video ids videos.
-    QList<int> catalogue;
-    for (int i = -1; i <= aggregator.typeCount(); ++i)
-        catalogue << int(aggregator.typeAt(i));
-    QCOMPARE(catalogue, QList({ -1, 7, 1, 2, 4, 8, 16, -1 }));
-    for (int id = 0; id <= 32; ++id) {
-        QStringList filters;
-        QVERIFY(nameFilters(id, filters));
-        QCOMPARE(aggregator.isKnownType(id), catalogue.contains(id));
-        QCOMPARE(aggregator.isPhotoType(id), filters.contains(u"*.jpg"_qs));
-        QCOMPARE(aggregator.isVideoType(id), !filters.filter(u".wmv"_qs).isEmpty());
-    }
-}
-
-void TestCaptureFolders::videoFolder_data()
-{
-    // Folders that exist below the test's root, the video folder setting, and
-    // the folder then used, made and stored (none: only temporary places are
-    // left). Captures never go where the system empties at logout or boot.
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("expected");
-
-    const QString webcam = u"Videos/Velmora Webcam"_qs;
-    const QString data = u"data/tst_capturefolders"_qs;
-    QTest::newRow("setting names a deleted folder")
-        << QStringList { u"home/Videos"_qs } << u"deleted"_qs << u"home/"_qs + webcam;
-    QTest::newRow("setting in the runtime folder")
-        << QStringList { u"home/Videos"_qs, u"run/"_qs + webcam } << u"run/"_qs + webcam
-        << u"home/"_qs + webcam;
-    QTest::newRow("a Pictorix folder is taken")
-        << QStringList { u"home/Videos/Pictorix"_qs } << QString() << u"home/Videos/Pictorix"_qs;
-    QTest::newRow("no videos folder: documents first") << QStringList { u"home/Documents"_qs,
-        data } << QString() << u"home/Documents/"_qs + webcam;
-    QTest::newRow("then application data")
-        << QStringList { u"home"_qs, data } << QString() << data + u'/' + webcam;
-    QTest::newRow("then home") << QStringList { u"home"_qs } << QString() << u"home/"_qs + webcam;
-    QTest::newRow("none") << QStringList() << QString() << QString();
-}
-
-void TestCaptureFolders::videoFolder()
-{
-    QFETCH(QStringList, existing);
-    QFETCH(QString, stored);
-    QFETCH(QString, expected);
-
-    QVERIFY(QDir(home(QString())).removeRecursively());
-    for (const QString &folder : std::as_const(existing))
-        QVERIFY(QDir().mkpath(path(folder)));
-    QVERIFY(QDir().mkpath(path(u"run"_qs)));
-    QVERIFY(QFile::setPermissions(
-        path(u"run"_qs), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    const QString kept = path(u"kept"_qs);
-    QVERIFY(QDir().mkpath(kept));
-    {
-        QSettings settings(u"Nobridge"_qs, u"ZPV"_qs);
-        settings.setValue(u"Preferences/PhotoFolder"_qs, kept);
-        if (!stored.isEmpty())
-            settings.setValue(u"Preferences/MovieFolder"_qs, path(stored));
-    }
-    const auto temporary = [this] {
-        const auto flags = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
-        return QDir(path(u"run"_qs)).entryList(flags) + QDir(path(u"tmp"_qs)).entryList(flags);
-    };
-    const QStringList before = temporary();
-
-    QString folder = u"untouched"_qs;
-    QVERIFY(captureFolder(folder, 2));
-    QCOMPARE(folder, expected.isEmpty() ? QString() : path(expected));
-    QCOMPARE(QFileInfo(folder).isDir(), !expected.isEmpty());
-    QCOMPARE(setting("MovieFolder"), folder);
-    // Folders that still exist stay as the user chose them.
-    QVERIFY(captureFolder(folder, 1));
-    QCOMPARE(folder, kept);
-    QString name;
-    ulong index = 0;
-    QCOMPARE(nextCaptureFile(name, 2, folder, index), !expected.isEmpty());
-    QCOMPARE(temporary(), before);
-}
-
-void TestCaptureFolders::nextCaptureName_data()
-{
-    // Files made in the capture folder beforehand ("/": a folder), the stored
-    // counter (0: none yet, so 1), and the name expected.
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QStringList>("existing");
-    QTest::addColumn<int>("counter");
-    QTest::addColumn<QString>("expected");
-
-    QStringList pictures;
-    for (int i = 1; i <= 10; ++i)
-        pictures << u"Picture %1.jpg"_qs.arg(i);
-    QTest::newRow("after four pictures") << 1 << pictures.mid(0, 4) << 0 << u"Picture 5.jpg"_qs;
-    QTest::newRow("ten taken, then steps of eleven") << 1 << pictures << 1 << u"Picture 21.jpg"_qs;
-    QTest::newRow("a folder blocks the name")
-        << 1 << QStringList { u"Picture 1.jpg/"_qs } << 1 << u"Picture 2.jpg"_qs;
-    QTest::newRow("any extension blocks a video, the wildcard stays")
-        << 2 << QStringList { u"Video 7.avi"_qs, u"Video 8.wmv"_qs } << 7 << u"Video 9.*"_qs;
-    QTest::newRow("motion") << 4 << QStringList { u"Motion 3.avi"_qs } << 3 << u"Motion 4.*"_qs;
-}
-
-void TestCaptureFolders::nextCaptureName()
-{
-    QFETCH(int, type);
-    QFETCH(QStringList, existing);
-    QFETCH(int, counter);
-    QFETCH(QString, expected);
-
-    QString folder;
-    QVERIFY(captureFolder(folder, type));
-    for (const QString &name : std::as_const(existing)) {
-        QFile file(folder + u'/' + name);
-        QVERIFY(name.endsWith(u'/') ? QDir(folder).mkdir(name) : file.open(QIODevice::WriteOnly));
-    }
-    const QString key = u"CaptureCatalog/"_qs
-        + (type == 1        ? u"PictureIndex"_qs
-                : type == 2 ? u"MovieIndex"_qs
-                            : u"MotionIndex"_qs);
-    if (counter > 0)
-        QSettings(u"Velmora"_qs, u"ZPV"_qs).setValue(key, counter);
-
-    QString name;
-    QString pattern;
-    ulong index = 0;
-    QVERIFY(nextCaptureFile(name, type, pattern, index));
-    QCOMPARE(name, folder + u'/' + expected);
-    QCOMPARE(pattern,
-        folder + u'/' + QString(expected).replace(QRegularExpression(u"\\d+"_qs), u"%ld"_qs));
-    // The counter is kept in the capture catalogue's own settings.
-    QCOMPARE(QString::number(index), expected.section(u' ', 1).section(u'.', 0, 0));
-    QCOMPARE(QSettings(u"Velmora"_qs, u"ZPV"_qs).value(key).toULongLong(), qulonglong(index));
-    QVERIFY(!QSettings(u"Nobridge"_qs, u"ZPV"_qs).contains(key));
-}
 
 QTEST_GUILESS_MAIN(TestCaptureFolders)
 #include "tst_capturefolders.moc"

@@ -82,65 +82,26 @@ private Q_SLOTS:
         else if (!existing.isEmpty())
             QCOMPARE(makeEntry(fallback.section(u'/', -1), existing), fallback);
 
-        const QString expected = answer == u"runtime" ? run
-            : answer.isEmpty()                        ? QString()
-                                                      : fallback;
+        const bool ok = !answer.isEmpty();
+        const QString expected = answer == u"runtime" ? run : ok ? fallback : QString();
         QCOMPARE(userTempPath(), expected);
-        QCOMPARE(userTempSubfolder(u"sub"_qs), answer.isEmpty() ? QString() : expected + u"/sub");
+        QCOMPARE(userTempSubfolder(u"sub"_qs), ok ? expected + u"/sub" : QString());
         struct stat st = {};
         ::lstat(QFile::encodeName(expected + u"/sub").constData(), &st);
-        QCOMPARE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700, !answer.isEmpty());
-        // Markers go there or nowhere; never to the root.
-        QCOMPARE(writeCaptureStatus(u"status"_qs, true), !answer.isEmpty());
-        QCOMPARE(QFile::exists(expected + u"/captureStatus"), !answer.isEmpty());
-        QCOMPARE(isCaptureStatusAvailable(false), !answer.isEmpty());
+        QCOMPARE(S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700, ok);
+        // Markers go there or nowhere, never to the root. The producer writes
+        // the file, then raises the flag; the consumer resets the flag, then
+        // reads and removes the file.
+        const QString text = u"<content_info>Größe 日本</content_info>"_qs;
+        QCOMPARE(writeCaptureStatus(text, true), ok);
+        QCOMPARE(QFile::exists(expected + u"/captureStatus"), ok);
+        QCOMPARE(isCaptureStatusAvailable(true), ok);
+        QString read;
+        QCOMPARE(readCaptureStatus(read, true) && read == text, ok);
+        QVERIFY(
+            !QFileInfo::exists(expected + u"/captureStatus") && !isCaptureStatusAvailable(false));
         QVERIFY(!QFile::exists(u"/captureStatus"_qs));
         QVERIFY(!QFileInfo::exists(u"/zpv-"_qs + QString::number(::geteuid())));
-    }
-    void markerChannels_data()
-    {
-        QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("pre-selected content")
-            << u"preSelectContent"_qs << u"PreSelectContentFileAvailable"_qs;
-        QTest::newRow("capture status") << u"captureStatus"_qs << u"CaptureStatusFileAvailable"_qs;
-    }
-    void markerChannels()
-    {
-        QFETCH(QString, fileName);
-        QFETCH(QString, key);
-        const bool preSelect = fileName.startsWith(u"pre");
-        const auto write = preSelect ? writePreSelectContent : writeCaptureStatus;
-        const auto available = preSelect ? isPreSelectContentAvailable : isCaptureStatusAvailable;
-        const auto read = preSelect ? readPreSelectContent : readCaptureStatus;
-        const auto clear = preSelect ? clearPreSelectContent : clearCaptureStatus;
-        const QString file = m_root->filePath(u"run/"_qs + fileName);
-        const auto flagged = [&key] {
-            return QSettings(u"Nobridge"_qs, u"ZPV"_qs).contains(key);
-        };
-        const QString text = u"<content_info>Größe 日本</content_info>"_qs;
-
-        // Without the switch no flag is raised; resetting an unset one writes nothing.
-        QVERIFY(write(u"first"_qs, false) && !available(true) && !flagged());
-        // The producer writes the file, then raises the flag; the consumer
-        // resets the flag, then reads and removes the file.
-        QVERIFY(write(text, true) && flagged());
-        QVERIFY(available(true) && !available(false));
-        QString got;
-        QVERIFY(read(got, false) && got == text && QFile::exists(file));
-        QVERIFY(read(got, true) && !QFile::exists(file) && !read(got, true));
-        QVERIFY(QFile(file).open(QIODevice::WriteOnly) && !read(got, true)); // empty: no message
-        // Clearing forgets the flag and the file, and never fails.
-        QVERIFY(write(text, true) && clear() && !flagged() && !QFile::exists(file) && clear());
-        // Replaced whole: a reader of the old text keeps it. UTF-8 without a byte-order mark.
-        QVERIFY(write(text, false));
-        QFile reader(file);
-        QVERIFY(reader.open(QIODevice::ReadOnly) && write(u"é"_qs, false));
-        QCOMPARE(reader.readAll(), text.toUtf8());
-        QFile replaced(file);
-        QVERIFY(replaced.open(QIODevice::ReadOnly) && replaced.readAll() == "\xc3\xa9");
-        // A failed write is reported and raises no flag.
-        QVERIFY(!writeMarkerFile(fileName + u"/inside", key, text, true) && !flagged());
     }
 };
 
