@@ -93,6 +93,28 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_qs)));
     }
 
+    void probesTheContent()
+    {
+        // A 2.9 s movie named as text, a picture and a playlist naming the
+        // movie named as movies.
+        const QString movie = m_dir.filePath(u"movie.txt"_qs);
+        const QString still = m_dir.filePath(u"still.mp4"_qs);
+        const QString list = m_dir.filePath(u"list.mp4"_qs);
+        QVERIFY(makeClip(movie + u".avi", 2.9, 10) && QFile::rename(movie + u".avi", movie));
+        QVERIFY(makeStill(still + u".jpg") && QFile::rename(still + u".jpg", still));
+        QVERIFY(writeFile(list,
+            "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\n" + QFile::encodeName(movie)
+                + "\n#EXT-X-ENDLIST\n"));
+        unsigned long seconds = 0;
+        QVERIFY(ClipFrame::getDuration(movie, seconds) && ClipFrame::isMovieFile(movie));
+        QCOMPARE(seconds, 2ul);
+        QVERIFY(!ClipFrame::isMovieFile(still) && !ClipFrame::isMovieFile(list));
+        QVERIFY(!ClipFrame::getDuration(m_dir.path(), seconds) && seconds == 2);
+        // A cached answer never outlives the file.
+        QVERIFY(QFile::remove(movie) && QFile::rename(list, movie));
+        QVERIFY(!ClipFrame::isMovieFile(movie) && !ClipFrame::isMovieFile(list));
+    }
+
     void stores_data()
     {
         QTest::addColumn<QString>("setup");
