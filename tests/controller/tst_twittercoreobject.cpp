@@ -335,6 +335,7 @@ void TestTwitterCoreObject::call(const QString &what)
     }
     QFAIL(qPrintable("no such method: " + what));
 }
+
 void TestTwitterCoreObject::step(const QString &what)
 {
     const auto done = [] {
