@@ -103,7 +103,8 @@ quint16 LoopbackServer::unusedPort()
 QUrl LoopbackServer::url(const QString &path) const
 {
     QUrl url(QStringLiteral("http://127.0.0.1") + path);
-    url.setScheme(qobject_cast<QSslServer *>(m_server) ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setScheme(
+        qobject_cast<QSslServer *>(m_server) ? QStringLiteral("https") : QStringLiteral("http"));
     url.setPort(m_server->serverPort());
     return url;
 }

