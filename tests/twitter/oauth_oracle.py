@@ -1,14 +1,17 @@
 #!/usr/bin/python3
-"""Requests and what python3-oauthlib alone makes of them, for the signing tests.
-
-Writes edge cases and 300 seeded random requests with "signed" (the parameters signed),
-"base", "signature" (Base64), "body" and "header" (the values the Authorization header
-must carry) added. Values are decoded; "form" is live (the OAuth set plus params, also
-the body), basic (the older status form: no body) or raw (params alone are signed)."""
+# Requests and what python3-oauthlib alone makes of them, for the signing tests.
+#
+# Writes edge cases and 300 seeded random requests with "signed" (the parameters signed),
+# "base", "signature" (Base64), "body" and "header" (the values the Authorization header
+# must carry) added. Values are decoded; "form" is live (the OAuth set plus params, also
+# the body), basic (the older status form: no body) or raw (params alone are signed).
+# Before that, checks what the zpv-sign command (argv[1]) prints; exits non-zero if wrong.
 import json
 import random
 import string
+import subprocess
 import sys
+from urllib.parse import parse_qsl
 
 from oauthlib.oauth1.rfc5849 import signature as oauth
 from oauthlib.oauth1.rfc5849 import utils
@@ -76,6 +79,24 @@ def answer(request):
     return r
 
 
+def check_zpv_sign(binary):
+    # It prints what it signed: the base string must be oauthlib's for the printed request,
+    # the signature the HMAC of it under the printed secrets, the body the status given.
+    for options, secret, status in [([], "SampleTokenSecretForTheZpvSignDemoOnly0000",
+                                      "Hello from the ZPV gallery! Ünïcödé & friends"),
+                                     (["--token", "", "--token-secret", "", "--status", "a b+c=d/é😀"], "", "a b+c=d/é😀")]:
+        run = subprocess.run([binary] + options, check=True, capture_output=True, text=True).stdout
+        out = dict(line.partition(": ")[::2] for line in run.splitlines())
+        method, url = out["Request"].split(" ", 1)
+        params = oauth.collect_parameters(body=out["Body"], headers={"Authorization": out["Authorization"]})
+        base = oauth.signature_base_string(method, oauth.base_string_uri(url), oauth.normalize_parameters(params))
+        header = {k: utils.unescape(v) for k, v in utils.parse_authorization_header(out["Authorization"])}
+        assert base == out["Signature base string"], run
+        assert header["oauth_signature"] == oauth.sign_hmac_sha1(base, DEFAULT["consumer_secret"], secret), run
+        assert dict(parse_qsl(out["Body"])) == {"status": status} and ("oauth_token" in header) == bool(secret), run
+
+
+check_zpv_sign(sys.argv[1])
 rng = random.Random(20261206)
 json.dump([answer(dict(r, name=name)) for name, r in EDGE] + [answer(random_request(rng, i)) for i in range(300)],
           sys.stdout, ensure_ascii=True)

@@ -30,11 +30,12 @@ QString encoded(const QString &text)
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-// What python3-oauthlib alone makes of its requests.
+// What python3-oauthlib alone makes of its requests (after it checked zpv-sign).
 QJsonArray askOracle()
 {
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), { QStringLiteral(ORACLE_SCRIPT) });
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral(ORACLE_SCRIPT), QStringLiteral(ZPV_SIGN) });
     if (!python.waitForFinished(120000) || python.exitCode() != 0)
         qFatal("oracle failed: %s", python.readAllStandardError().constData());
     return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
