@@ -19,17 +19,13 @@ bool parse(const QByteArray &buffer, LoopbackServer::Request *request)
     const qsizetype end = buffer.indexOf("\r\n\r\n");
     if (end < 0)
         return false;
-    const QList<QByteArray> lines = buffer.left(end).split('\n');
-    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-    request->method = first.value(0);
-    request->path = first.value(1);
-    request->headers.clear();
-    for (const QByteArray &line : lines.mid(1)) {
+    QList<QByteArray> lines = buffer.left(end).split('\n');
+    const QList<QByteArray> first = lines.takeFirst().trimmed().split(' ');
+    *request = { first.value(0), first.value(1), {}, buffer.mid(end + 4) };
+    for (const QByteArray &line : std::as_const(lines)) {
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            request->headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
+        request->headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
     }
-    request->body = buffer.mid(end + 4);
     return request->body.size() >= request->header("Content-Length").toLongLong();
 }
 
@@ -69,18 +65,13 @@ LoopbackServer::Script LoopbackServer::Script::drip(
     return { Drip, raw, intervalMs, step };
 }
 
-bool LoopbackServer::start(QTcpServer *server)
-{
-    m_server = server;
-    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::onConnection);
-    return m_server->listen(QHostAddress::LocalHost, 0);
-}
-
-bool LoopbackServer::listen(const QList<Script> &scripts)
+bool LoopbackServer::listen(const QList<Script> &scripts, QTcpServer *server)
 {
     if (!scripts.isEmpty())
         m_scripts = scripts;
-    return start(new QTcpServer(this));
+    m_server = server ? server : new QTcpServer(this);
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::onConnection);
+    return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 bool LoopbackServer::listenTls(const QSslCertificate &certificate, const QSslKey &key)
@@ -90,7 +81,7 @@ bool LoopbackServer::listenTls(const QSslCertificate &certificate, const QSslKey
     config.setLocalCertificate(certificate);
     config.setPrivateKey(key);
     server->setSslConfiguration(config);
-    return start(server);
+    return listen({}, server);
 }
 
 quint16 LoopbackServer::unusedPort()
@@ -102,11 +93,11 @@ quint16 LoopbackServer::unusedPort()
 
 QUrl LoopbackServer::url(const QString &path) const
 {
-    QUrl url(QStringLiteral("http://127.0.0.1") + path);
-    url.setScheme(
-        qobject_cast<QSslServer *>(m_server) ? QStringLiteral("https") : QStringLiteral("http"));
-    url.setPort(m_server->serverPort());
-    return url;
+    const bool tls = qobject_cast<QSslServer *>(m_server);
+    return QUrl(QStringLiteral("http%1://127.0.0.1:%2%3")
+                    .arg(tls ? QStringLiteral("s") : QString())
+                    .arg(m_server->serverPort())
+                    .arg(path));
 }
 
 void LoopbackServer::onConnection()
@@ -138,26 +129,20 @@ void LoopbackServer::respond(QTcpSocket *socket, const Script &script)
 {
     if (script.kind == Script::Silent)
         return;
-    if (script.kind == Script::Answer) {
-        socket->write(script.raw);
-        socket->disconnectFromHost();
-        return;
-    }
-    // The head goes at once: Qt's idle timeout only watches the body.
-    qsizetype sent = script.raw.indexOf("\r\n\r\n") + 4;
+    // The head goes at once (Qt's idle timeout only watches the body), the body in steps.
+    qsizetype sent
+        = script.kind == Script::Drip ? script.raw.indexOf("\r\n\r\n") + 4 : script.raw.size();
     socket->write(script.raw.left(sent));
     auto *timer = new QTimer(socket);
     connect(socket, &QTcpSocket::disconnected, this,
         [this, timer] { m_abandoned += timer->isActive(); });
-    connect(timer, &QTimer::timeout, socket,
-        [socket, timer, raw = script.raw, step = script.step, sent]() mutable {
-            if (sent >= raw.size()) {
-                timer->stop();
-                socket->disconnectFromHost();
-                return;
-            }
-            socket->write(raw.mid(sent, step));
-            sent += step;
-        });
+    connect(timer, &QTimer::timeout, socket, [socket, timer, script, sent]() mutable {
+        socket->write(script.raw.mid(sent, script.step));
+        sent += script.step;
+        if (sent >= script.raw.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
     timer->start(script.intervalMs);
 }

@@ -53,7 +53,8 @@ public:
 
     using QObject::QObject;
 
-    bool listen(const QList<Script> &scripts = {});
+    // On server when given (it becomes the object's child), else on plain TCP.
+    bool listen(const QList<Script> &scripts = {}, QTcpServer *server = nullptr);
     bool listenTls(const QSslCertificate &certificate, const QSslKey &key);
     // A port nothing listens on (bound, then released).
     static quint16 unusedPort();
@@ -71,7 +72,6 @@ public:
     int abandonedCount() const { return m_abandoned; }
 
 private:
-    bool start(QTcpServer *server);
     void onConnection();
     void respond(QTcpSocket *socket, const Script &script);
 

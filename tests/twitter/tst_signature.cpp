@@ -41,6 +41,8 @@ QJsonArray askOracle()
     return QJsonDocument::fromJson(python.readAllStandardOutput()).array();
 }
 
+// Signs c the way its form says: "live" (the OAuth set plus params, which are also the
+// body), "basic" (the older status form, a fixed list) or "raw" (the params alone).
 std::unique_ptr<Signature> sign(const QJsonObject &c)
 {
     auto s = std::make_unique<Signature>(
@@ -55,16 +57,11 @@ std::unique_ptr<Signature> sign(const QJsonObject &c)
     if (form != QLatin1String("raw"))
         s->setupOAuthParams();
     for (const QJsonValue &pair : c.value(QLatin1String("params")).toArray()) {
-        const QString key = pair[0].toString();
-        const QString value = pair[1].toString();
         if (form == QLatin1String("raw"))
-            s->addSignatureParam(key, value);
+            s->addSignatureParam(pair[0].toString(), pair[1].toString());
         else if (form == QLatin1String("live"))
-            s->addParam(key, value);
+            s->addParam(pair[0].toString(), pair[1].toString());
     }
-    // The older form signs its own fixed parameter list, whatever the body holds.
-    if (form == QLatin1String("basic"))
-        s->addParam(QStringLiteral("status"), QStringLiteral("something else"));
     if (!(form == QLatin1String("basic") ? s->createBasicSignature(0) : s->createSignature(0)))
         qFatal("the signer refused a complete request");
     return s;
