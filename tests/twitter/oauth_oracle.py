@@ -4,7 +4,8 @@
 # Writes edge cases and 300 seeded random requests with "signed" (the parameters signed),
 # "base", "signature" (Base64), "body" and "header" (the values the Authorization header
 # must carry) added. Values are decoded; "form" is live (the OAuth set plus params, also
-# the body), basic (the older status form: no body) or raw (params alone are signed).
+# the body), basic (the older status form: no body) or raw (params alone are signed);
+# "plain" says all names are ASCII letters, digits or "_".
 # Before that, checks what the zpv-sign command (argv[1]) prints; exits non-zero if wrong.
 import json
 import random
@@ -73,7 +74,8 @@ def answer(request):
     header.update(oauth_version="1.0", oauth_signature=utils.escape(signature))
     body = r["params"] if r["form"] == "live" else []
     r.update(signed=signed, base=base, signature=signature, header=header,
-             body=oauth.normalize_parameters([tuple(p) for p in body]))
+             body=oauth.normalize_parameters([tuple(p) for p in body]),
+             plain=all(k.isascii() and k.replace("_", "a").isalnum() for k, _ in r["params"]))
     return r
 
 
