@@ -16,8 +16,7 @@ bool TestCertificates::create()
     QFile key(serverKeyFile());
     if (!m_dir.isValid() || !openssl.waitForFinished(30000) || openssl.exitCode() != 0
         || !certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("openssl failed: ") + openssl.errorString() + u' '
-            + QString::fromLocal8Bit(openssl.readAllStandardError());
+        m_error = openssl.errorString() + QString::fromLocal8Bit(openssl.readAllStandardError());
         return false;
     }
     m_certificate = QSslCertificate(certificate.readAll());

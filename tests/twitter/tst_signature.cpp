@@ -3,7 +3,6 @@
 // those whose names Qt sorts the standard way.
 #include "twitter/signature.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,7 +74,6 @@ private Q_SLOTS:
     void initTestCase();
     void matchesOracle_data();
     void matchesOracle();
-    void nonceAndTimestamp();
 
 private:
     QJsonArray m_cases;
@@ -127,19 +125,6 @@ void TestSignature::matchesOracle()
     QOAuth1Signature qt(
         QUrl(str(c, "url")), str(c, "consumer_secret"), str(c, "token_secret"), method, params);
     QCOMPARE(s->oauth_signature, encoded(QString::fromLatin1(qt.hmacSha1().toBase64())));
-}
-
-void TestSignature::nonceAndTimestamp()
-{
-    // Fresh for every object: 45 letters or digits from a generator that is not stuck.
-    const Signature a;
-    const Signature b;
-    const QString both = a.oauth_nonce + b.oauth_nonce;
-    QVERIFY(QRegularExpression(QStringLiteral("^[0-9A-Za-z]{90}$")).match(both).hasMatch());
-    QVERIFY(a.oauth_nonce != b.oauth_nonce && QSet<QChar>(both.begin(), both.end()).size() > 20);
-    // Seconds since the epoch, written plainly.
-    QVERIFY(qAbs(a.oauth_timestamp.toLongLong() - QDateTime::currentSecsSinceEpoch()) <= 2);
-    QCOMPARE(a.oauth_timestamp, QString::number(a.oauth_timestamp.toLongLong()));
 }
 
 QTEST_GUILESS_MAIN(TestSignature)
