@@ -1,10 +1,10 @@
 #ifndef ISOLATEDSETTINGS_H
 #define ISOLATEDSETTINGS_H
 
+#include "twitter/twittersettings.h"
+
 #include <QSettings>
 #include <QTemporaryDir>
-
-#include "twitter/twittersettings.h"
 
 // Points the per-user settings store at a temporary folder for the life of
 // the object, so tests never read or write the real one.
@@ -15,7 +15,6 @@ public:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     }
-
     bool isValid() const { return m_dir.isValid(); }
 
     // Sets a key of the "Twitter" group; an invalid value removes it.
@@ -24,11 +23,8 @@ public:
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
             QString::fromLatin1(TwitterSettings::organisation),
             QString::fromLatin1(TwitterSettings::application));
-        settings.beginGroup(QString::fromLatin1(TwitterSettings::group));
-        if (value.isValid())
-            settings.setValue(QString::fromLatin1(key), value);
-        else
-            settings.remove(QString::fromLatin1(key));
+        const QString name = QLatin1String(TwitterSettings::group) + u'/' + QLatin1String(key);
+        value.isValid() ? settings.setValue(name, value) : settings.remove(name);
     }
 
 private:

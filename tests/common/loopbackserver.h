@@ -1,7 +1,6 @@
 #ifndef LOOPBACKSERVER_H
 #define LOOPBACKSERVER_H
 
-#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -17,12 +16,12 @@ class QTcpSocket;
 // An HTTP server on 127.0.0.1 (port chosen by the system) whose answer to
 // each connection a test scripts. Scripts are used one per connection in the
 // order given; the last one keeps answering (Qt may retry on a new
-// connection). Every answer closes its connection, so one connection is one
-// request.
+// connection). Every answer closes its connection: one connection, one request.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
 public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
     struct Script
     {
         enum Kind {
@@ -32,20 +31,14 @@ public:
             Drip, // send the head of raw, then its body step bytes every intervalMs
         };
         Kind kind = Answer;
-        QByteArray raw;
+        QByteArray raw {};
         int intervalMs = 0;
         qsizetype step = 1;
 
         // A whole answer with Content-Length.
-        static Script answer(int status, const QByteArray &body,
-            const QList<QPair<QByteArray, QByteArray>> &headers = {});
-        // Headers declare declaredLength bytes, fewer follow, then the close.
-        static Script cutShort(int status, const QByteArray &body, qint64 declaredLength);
+        static Script answer(int status, const QByteArray &body, const Headers &headers = {});
         // A body of size bytes; chunked or with Content-Length.
         static Script large(qint64 size, bool chunked);
-        static Script redirect(const QUrl &target);
-        static Script closeAtOnce();
-        static Script silent();
         static Script drip(const QByteArray &raw, int intervalMs, qsizetype step = 1);
     };
 
@@ -53,49 +46,39 @@ public:
     {
         QByteArray method;
         QByteArray path; // with the query, as sent
-        QList<QPair<QByteArray, QByteArray>> headers;
+        Headers headers;
         QByteArray body;
-        QByteArray header(const QByteArray &name) const; // case-insensitive
-        bool hasHeader(const QByteArray &name) const;
+        QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
     };
 
-    explicit LoopbackServer(QObject *parent = nullptr);
-    ~LoopbackServer() override;
+    using QObject::QObject;
 
-    bool listen();
-    bool listen(const QList<Script> &scripts)
-    {
-        setScripts(scripts);
-        return listen();
-    }
+    // On server when given (it becomes the object's child), else on plain TCP.
+    bool listen(const QList<Script> &scripts = {}, QTcpServer *server = nullptr);
     bool listenTls(const QSslCertificate &certificate, const QSslKey &key);
     // A port nothing listens on (bound, then released).
     static quint16 unusedPort();
 
-    void setScripts(const QList<Script> &scripts);
+    void setScripts(const QList<Script> &scripts) { m_scripts = scripts; }
     // Chooses the answer from the request instead (scripts still decide
     // whether a connection is read at all).
-    void setResponder(const std::function<Script(const Request &)> &responder);
+    void setResponder(const std::function<Script(const Request &)> &responder)
+    {
+        m_responder = responder;
+    }
     QUrl url(const QString &path = QStringLiteral("/")) const;
     QList<Request> requests() const { return m_requests; }
-    int connectionCount() const { return m_connections; }
     // Dripped answers whose connection the client closed before the end.
     int abandonedCount() const { return m_abandoned; }
-
-Q_SIGNALS:
-    void requestReceived();
 
 private:
     void onConnection();
     void respond(QTcpSocket *socket, const Script &script);
-    Script nextScript();
 
     QTcpServer *m_server = nullptr;
-    bool m_tls = false;
     QList<Script> m_scripts;
     std::function<Script(const Request &)> m_responder;
     QList<Request> m_requests;
-    int m_connections = 0;
     int m_abandoned = 0;
 };
 

@@ -3,19 +3,18 @@
 
 #include <QSslCertificate>
 #include <QSslKey>
-#include <QString>
 #include <QTemporaryDir>
 
-// A throwaway CA and a server certificate it signed for 127.0.0.1 and
-// localhost, made with the openssl command in a temporary folder that goes
-// away with the object.
+// A throwaway self-signed certificate for 127.0.0.1 and localhost, made with
+// the openssl command in a folder that goes with the object. It is its own
+// CA: trusting caFile() makes it valid.
 class TestCertificates
 {
 public:
     // False (with error() saying why) when openssl is missing or failed.
     bool create();
 
-    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString caFile() const { return serverCertificateFile(); }
     QString serverCertificateFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
     QString serverKeyFile() const { return m_dir.filePath(QStringLiteral("server.key")); }
     QSslCertificate serverCertificate() const { return m_certificate; }
@@ -23,8 +22,6 @@ public:
     QString error() const { return m_error; }
 
 private:
-    bool run(const QStringList &arguments);
-
     QTemporaryDir m_dir;
     QSslCertificate m_certificate;
     QSslKey m_key;

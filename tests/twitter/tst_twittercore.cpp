@@ -1,70 +1,63 @@
-// The Twitter client against scripted loopback servers: every way a reply
-// can go wrong ends in exactly one result signal with the right flags.
+// The network side against scripted loopback servers: the transport counts an
+// answer only when it arrived whole from a trusted server; every client request
+// ends in exactly one result, with the right flags and a text of its own; short
+// links of media files, one request per link.
+#include "badges/badgeimagesfixture.h"
+#include "badges/badger.h"
 #include "common/isolatedsettings.h"
 #include "common/loopbackserver.h"
 #include "common/testcertificates.h"
+#include "mediafixtures.h"
+#include "twitter/httptransport.h"
 #include "twitter/signature.h"
 #include "twitter/twitter_core.h"
 
-#include <QFile>
+#include <QNetworkReply>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
+#include <QUrlQuery>
 
-#include <sys/stat.h>
+#include <limits>
+#include <memory>
+
+using Script = LoopbackServer::Script;
+Q_DECLARE_METATYPE(LoopbackServer::Script)
 
 namespace {
 
-using Script = LoopbackServer::Script;
+enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa };
+enum Kind { Login, Update, Check };
+enum Setup { Normal, SignOut, EmptyText };
 
-const QByteArray goodLoginReply
-    = "oauth_token=12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg"
-      "&oauth_token_secret=SecretSecretSecretSecretSecretSecretSecre&user_id=12345678"
-      "&screen_name=gallery_user";
+const QString earlierToken = QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg");
+const QString uploadAppId = QStringLiteral("{D263A27F-C49A-4dd7-8C8B-A253CF319468}");
+const QByteArray user = "<id>12345678</id><name>Gallery User</name><screen_name>gu</screen_name>";
+const QByteArray hello = "<id>4711</id><text>Hello world</text>";
+const QByteArray picture = "<profile_image_url>http://127.0.0.1/p.png</profile_image_url>";
 
-const QByteArray statusXml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<status>"
-                             "<id>4711</id><text>Hello world</text>"
-                             "<user><id>12345678</id><name>Gallery User</name>"
-                             "<screen_name>gallery_user</screen_name>%1</user></status>";
-
-QByteArray status(const QByteArray &profileImage
-    = "<profile_image_url>http://127.0.0.1/p.png</profile_image_url>")
+Script status(const QByteArray &inner = hello, const QByteArray &userInner = user + picture,
+    const QByteArray &doctype = QByteArray())
 {
-    QByteArray xml = statusXml;
-    return xml.replace("%1", profileImage);
+    return Script::answer(200,
+        "<?xml version=\"1.0\"?>\n" + doctype + "<status>" + inner + "<user>" + userInner
+            + "</user></status>");
 }
 
-QByteArray xmlError(const QByteArray &text)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<hash><request>/x</request><error>" + text
-        + "</error></hash>";
-}
+QStringList *capturedLog = nullptr;
+QtMessageHandler testHandler = nullptr;
 
-void storeToken()
+// The long link a shortening request asked for: the one value of "url" (a raw "+"
+// would read as a space), else empty.
+QString askedLink(const LoopbackServer::Request &request)
 {
-    Signature stored;
-    stored.oauth_token = QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg");
-    stored.oauth_token_secret = QStringLiteral("SecretSecretSecretSecretSecretSecretSecre");
-    stored.user_id = QStringLiteral("12345678");
-    stored.screen_name = QStringLiteral("gallery_user");
-    stored.saveCredentials();
+    const QUrlQuery query(QUrl::fromEncoded(request.path).query());
+    return query.queryItems().size() == 1 && !request.path.contains('+')
+        ? query.queryItemValue(QStringLiteral("url"), QUrl::FullyDecoded)
+        : QString();
 }
-
-QString storedToken()
-{
-    Signature stored;
-    stored.loadCredentials();
-    return stored.oauth_token;
-}
-
-// Reaches the error text of earlier replies.
-class Client : public Twitter_core
-{
-public:
-    Client()
-        : Twitter_core(nullptr, 0)
-    { }
-    using Twitter_core::doTweetOld;
-};
 
 } // namespace
 
@@ -73,519 +66,369 @@ class TestTwitterCore : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
-    void cleanup();
-
-    void loginOutcome_data();
-    void loginOutcome();
-    void loginFailsWithoutAnswer_data();
-    void loginFailsWithoutAnswer();
-    void untrustedCertificateIsNoAnswer();
-    void partialTokenIsNotStored();
-    void errorTextsAreFresh_data();
-    void errorTextsAreFresh();
-    void credentialsFileIsPrivate();
-    void requestsNeedToken_data();
-    void requestsNeedToken();
-    void emptyTweetIsNotSent();
-    void tweetOutcome_data();
-    void tweetOutcome();
-    void getTweetOutcome_data();
-    void getTweetOutcome();
-    void userCheckIsSignedGet();
-    void destructorKeepsTokenOnlyWhenSaved_data();
-    void destructorKeepsTokenOnlyWhenSaved();
-    void logOutForgetsEverything();
-    void selfTestsPass();
+    void transport_data();
+    void transport();
+    void outcomes_data();
+    void outcomes();
+    void shortLink_data();
+    void shortLink();
+    void shortLinksInFlight();
 
 private:
-    void pointAt(const QUrl &url);
+    // A media file with a badge entry of appId (none when empty).
+    QString mediaFile(const QString &name, const QString &appId, const QString &link)
+    {
+        const QString path = m_dir->filePath(name);
+        return MediaFixtures::writeFile(path, "media")
+                && (appId.isEmpty() || Badger().badgeContent(appId, link, path, 0))
+            ? path
+            : QString();
+    }
 
-    IsolatedSettings *m_settings = nullptr;
-    LoopbackServer *m_server = nullptr;
+    TestCertificates m_certificates;
+    QTemporaryFile m_junk;
+    std::unique_ptr<IsolatedSettings> m_settings;
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+void TestTwitterCore::initTestCase()
+{
+    QVERIFY(buildBadgeImages(uploadAppId));
+    QVERIFY2(m_certificates.create(), qPrintable(m_certificates.error()));
+    QVERIFY(m_junk.open() && m_junk.write("not a certificate\n") > 0 && m_junk.flush());
+}
 
 void TestTwitterCore::init()
 {
-    m_settings = new IsolatedSettings;
-    QVERIFY(m_settings->isValid());
-    m_server = new LoopbackServer;
-    QVERIFY(m_server->listen());
-    pointAt(m_server->url());
+    m_settings = std::make_unique<IsolatedSettings>();
+    m_server = std::make_unique<LoopbackServer>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_settings->isValid() && m_dir->isValid() && m_server->listen());
+    IsolatedSettings::set(TwitterSettings::apiUrlKey, m_server->url().toString());
+    IsolatedSettings::set(TwitterSettings::shortenerUrlKey, m_server->url().toString());
     IsolatedSettings::set(TwitterSettings::timeoutKey, 400);
 }
 
-void TestTwitterCore::cleanup()
+void TestTwitterCore::transport_data()
 {
-    delete m_server;
-    m_server = nullptr;
-    delete m_settings;
-    m_settings = nullptr;
-}
-
-void TestTwitterCore::pointAt(const QUrl &url)
-{
-    IsolatedSettings::set(TwitterSettings::apiUrlKey, url.toString(QUrl::RemovePath));
-}
-
-void TestTwitterCore::loginOutcome_data()
-{
+    QTest::addColumn<int>("server");
     QTest::addColumn<Script>("script");
-    QTest::addColumn<bool>("status");
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<QString>("errorText");
-    QTest::addColumn<bool>("stored");
-    QTest::addColumn<bool>("signOut"); // right after the request went out
+    QTest::addColumn<int>("timeoutMs"); // 0: the default
+    QTest::addColumn<QByteArray>("authorization"); // set: a signed request
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("expected"); // the body of an answer, or part of why there is none
 
-    QTest::newRow("token") << Script::answer(200, goodLoginReply) << true << 0 << QString() << true
-                           << false;
-    QTest::newRow("wrong password")
-        << Script::answer(401, xmlError("Invalid user name or password")) << false << 1
-        << QStringLiteral("Invalid user name or password") << false << false;
-    QTest::newRow("plain text refusal") << Script::answer(403, "Rate limit exceeded") << false << 0
-                                        << QStringLiteral("Rate limit exceeded") << false << false;
-    QTest::newRow("server error with xml")
-        << Script::answer(500, xmlError("Over capacity")) << false << 0
-        << QStringLiteral("Over capacity") << false << false;
-    // The sign-out wins: the late token is not stored again.
-    QTest::newRow("signed out before the answer")
-        << Script::answer(200, goodLoginReply) << false << 0
-        << QStringLiteral("Signed out before the service answered.") << false << true;
+    constexpr qint64 mib = 1024 * 1024;
+    const QByteArray by = "OAuth oauth_token=\"t\"";
+    const QByteArray error = "<hash><error>Invalid</error></hash>";
+    const QByteArray tooLarge = "reply larger than 1 MiB";
+    auto row
+        = [](const char *name, int server, const Script &script, int timeoutMs = 0) -> QTestData & {
+        return QTest::newRow(name) << server << script << timeoutMs;
+    };
+    // clang-format off
+    row("200", Plain, Script::answer(200, "short")) << QByteArray() << 200 << QByteArray("short");
+    row("401 is an answer", Plain, Script::answer(401, error)) << by << 401 << error;
+    row("exactly the cap", Plain, Script::large(mib, false)) << QByteArray() << 200 << QByteArray(mib, 'x');
+    row("largest timeout setting", Plain, Script::answer(200, "ok"), std::numeric_limits<int>::max())
+        << QByteArray() << 200 << QByteArray("ok");
+    row("refused", Refused, Script()) << QByteArray() << 0 << QByteArray("refused");
+    row("closed at once", Plain, Script { Script::CloseAtOnce }) << by << 0 << QByteArray();
+    row("cut short", Plain, Script { Script::Answer, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc" }) << by << 0 << QByteArray();
+    row("one byte over the cap", Plain, Script::large(mib + 1, false)) << QByteArray() << 0 << tooLarge;
+    // The client must hang up half way, not take it all in.
+    row("over the cap while arriving", Plain, Script::drip(Script::large(2 * mib, true).raw, 5, 64 * 1024))
+        << QByteArray() << 0 << tooLarge;
+    row("silent", Plain, Script { Script::Silent }, 300) << by << 0 << QByteArray("timed out after 300 ms without data");
+    // Never quiet for as long as the idle timeout, yet far too slow overall.
+    row("drips past the deadline", Plain, Script::drip(Script::answer(200, QByteArray(200, 'd')).raw, 50), 400)
+        << by << 0 << QByteArray("timed out after 1200 ms");
+    row("signed request redirected", Redirect, Script()) << by << 0 << QByteArray("redirected a signed request to http://127.0.0.1:");
+    row("unsigned request redirected", Redirect, Script()) << QByteArray() << 200 << QByteArray("elsewhere");
+    row("untrusted certificate", Tls, Script::answer(200, "secure")) << by << 0 << QByteArray("certificate");
+    row("test CA trusted", TlsTrusted, Script::answer(200, "secure")) << by << 200 << QByteArray("secure");
+    row("CA file without certificates", TlsJunkCa, Script::answer(200, "secure")) << by << 0 << QByteArray("certificate");
+    // clang-format on
 }
 
-void TestTwitterCore::loginOutcome()
+void TestTwitterCore::transport()
 {
+    QFETCH(int, server);
     QFETCH(Script, script);
-    QFETCH(bool, status);
-    QFETCH(int, flags);
-    QFETCH(QString, errorText);
-    QFETCH(bool, stored);
-    QFETCH(bool, signOut);
+    QFETCH(int, timeoutMs);
+    QFETCH(QByteArray, authorization);
+    QFETCH(int, status);
+    QFETCH(QByteArray, expected);
 
-    m_server->setScripts({ script });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("p@ss w%rd"), 0));
-    QCOMPARE(spy.count(), 0); // never inside the call
-    if (signOut)
-        QVERIFY(client.logOut(0));
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toBool(), status);
-    QCOMPARE(spy.at(0).at(1).toULongLong(), qulonglong(flags));
-    if (!errorText.isEmpty())
-        QCOMPARE(client.getErrorText(), errorText);
-    QCOMPARE(storedToken().isEmpty(), !stored);
-    QCOMPARE(client.haveAccessToken(0), stored);
-
-    // The request went out as a form post with the credentials in the body.
-    const auto requests = m_server->requests();
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests[0].method, QByteArray("POST"));
-    QCOMPARE(requests[0].path, QByteArray("/oauth/access_token"));
-    QCOMPARE(requests[0].header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
-    QCOMPARE(requests[0].body,
-        QByteArray("x_auth_mode=client_auth&x_auth_password=p%40ss%20w%25rd"
-                   "&x_auth_username=gallery_user"));
-    QVERIFY(requests[0].header("Authorization").startsWith("OAuth oauth_nonce=\""));
-
-    QTest::qWait(100);
-    QCOMPARE(spy.count(), 1);
-}
-
-void TestTwitterCore::loginFailsWithoutAnswer_data()
-{
-    QTest::addColumn<QList<Script>>("scripts");
-    QTest::addColumn<bool>("refused");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("refused") << QList<Script>() << true << QStringLiteral("refused");
-    QTest::newRow("never answers")
-        << QList<Script> { Script::silent() } << false << QStringLiteral("timed out");
-    QTest::newRow("drips") << QList<Script> {
-        Script::drip("HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n" + QByteArray(900, 'x'), 150)
-    } << false << QStringLiteral("timed out");
-    QTest::newRow("cut short") << QList<Script> { Script::cutShort(200, "oauth_token=1234", 400) }
-                               << false << QString();
-    QTest::newRow("over the cap") << QList<Script> { Script::large(3 * 1024 * 1024, true) } << false
-                                  << QStringLiteral("1 MiB");
-    QTest::newRow("redirect") << QList<Script> {
-        Script::redirect(QUrl(QStringLiteral("http://127.0.0.1:9/x")))
-    } << false << QString();
-}
-
-void TestTwitterCore::loginFailsWithoutAnswer()
-{
-    QFETCH(QList<Script>, scripts);
-    QFETCH(bool, refused);
-    QFETCH(QString, reason);
-
-    if (refused) {
-        QUrl url = m_server->url();
+    IsolatedSettings::set(
+        TwitterSettings::timeoutKey, timeoutMs ? QVariant(timeoutMs) : QVariant());
+    IsolatedSettings::set(TwitterSettings::caCertificatesKey,
+        server == TlsTrusted      ? QVariant(m_certificates.caFile())
+            : server == TlsJunkCa ? QVariant(m_junk.fileName())
+                                  : QVariant());
+    LoopbackServer loopback;
+    LoopbackServer elsewhere;
+    QVERIFY(elsewhere.listen({ Script::answer(200, "elsewhere") }));
+    if (server == Redirect)
+        script = Script::answer(302, QByteArray(), { { "Location", elsewhere.url().toEncoded() } });
+    QVERIFY(server >= Tls
+            ? loopback.listenTls(m_certificates.serverCertificate(), m_certificates.serverKey())
+            : loopback.listen());
+    loopback.setScripts({ script });
+    QUrl url = loopback.url();
+    if (server == Refused)
         url.setPort(LoopbackServer::unusedPort());
-        pointAt(url);
-    } else {
-        m_server->setScripts(scripts);
-    }
-    storeToken();
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("secret"), 0));
-    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
-    QCOMPARE(spy.at(0).at(0).toBool(), false);
-    QCOMPARE(spy.at(0).at(1).toULongLong(), 2ull);
-    // The user is told the network's reason, not an earlier unrelated text.
-    QVERIFY(!client.getErrorText().isEmpty());
-    if (!reason.isEmpty())
-        QVERIFY2(client.getErrorText().contains(reason, Qt::CaseInsensitive),
-            qPrintable(client.getErrorText()));
-    // An earlier sign-in stays as it was.
-    QCOMPARE(storedToken(), QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg"));
-    QTest::qWait(200);
-    QCOMPARE(spy.count(), 1);
+
+    HttpTransport http;
+    QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(
+        http.get(url, "text", authorization));
+    QVERIFY(QTest::qWaitFor([&] { return reply->isFinished(); }, 15000));
+
+    QCOMPARE(HttpTransport::answeredStatus(reply.get()), status);
+    const QString why = HttpTransport::failureReason(reply.get());
+    QVERIFY2(why.isEmpty() == (status == 200)
+            && (status != 0 || why.contains(QString::fromUtf8(expected), Qt::CaseInsensitive)),
+        qPrintable(why));
+    if (status != 0)
+        QCOMPARE(HttpTransport::body(reply.get()) + HttpTransport::body(reply.get()),
+            expected + expected);
+    QVERIFY(HttpTransport::body(reply.get()).size() <= HttpTransport::maxReplySize);
+    if (script.kind == Script::Drip)
+        QTRY_COMPARE(loopback.abandonedCount(), 1);
+    // Nothing reaches a server that could not prove who it is.
+    if (server >= Tls)
+        QCOMPARE(loopback.requests().size(), status == 200 ? 1 : 0);
+    for (const LoopbackServer::Request &request : loopback.requests())
+        QCOMPARE(request.header("Authorization"), authorization);
+    // A redirect carries a signed request nowhere.
+    QCOMPARE(elsewhere.requests().size(), server == Redirect && authorization.isEmpty() ? 1 : 0);
 }
 
-void TestTwitterCore::untrustedCertificateIsNoAnswer()
+void TestTwitterCore::outcomes_data()
 {
-    TestCertificates certificates;
-    QVERIFY2(certificates.create(), qPrintable(certificates.error()));
-    LoopbackServer tls;
-    QVERIFY(tls.listenTls(certificates.serverCertificate(), certificates.serverKey()));
-    tls.setScripts({ Script::answer(200, goodLoginReply) });
-    pointAt(tls.url());
-
-    {
-        Client client;
-        QSignalSpy spy(&client, &ITwitter_core::loginResult);
-        QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("secret"), 0));
-        QTRY_COMPARE(spy.count(), 1);
-        QCOMPARE(spy.at(0).at(1).toULongLong(), 2ull);
-        QVERIFY2(client.getErrorText().contains(QLatin1String("certificate"), Qt::CaseInsensitive),
-            qPrintable(client.getErrorText()));
-        QVERIFY(!client.haveAccessToken(0));
-    }
-
-    // Trusting the test CA makes the same server acceptable.
-    IsolatedSettings::set(TwitterSettings::caCertificatesKey, certificates.caFile());
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("secret"), 0));
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toBool(), true);
-    QVERIFY(client.haveAccessToken(0));
-}
-
-void TestTwitterCore::partialTokenIsNotStored()
-{
-    storeToken();
-    m_server->setScripts({ Script::answer(200, "oauth_token=abc&oauth_token_secret=def") });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("secret"), 0));
-    QTest::ignoreMessage(QtCriticalMsg,
-        "Signature::consumeLoginResponse() - return text has wrong "
-        "number of fields");
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toBool(), false);
-    QCOMPARE(storedToken(), QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg"));
-}
-
-void TestTwitterCore::errorTextsAreFresh_data()
-{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("setup");
     QTest::addColumn<Script>("script");
-    QTest::addColumn<QString>("errorText");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("flags");
+    // Whole-text pattern of "error text (on success the user's name);" and the result's text,
+    // status id and user id: every failure sets a text of its own. Null: nothing is sent.
+    QTest::addColumn<QString>("result");
 
-    QTest::newRow("html page") << Script::answer(
-        500, "<html><body><p>Internal error<br></body></html>")
-                               << QStringLiteral("The service answered HTTP 500 Status 500");
-    QTest::newRow("proxy page in capitals")
-        << Script::answer(502, "<!DOCTYPE html>\n<HTML><BODY>bad gateway<HR></BODY></HTML>")
-        << QStringLiteral("The service answered HTTP 502 Status 502");
-    QTest::newRow("well-formed html")
-        << Script::answer(503, "<html lang=\"en\"><body>down</body></html>")
-        << QStringLiteral("The service answered HTTP 503 Status 503");
-    QTest::newRow("empty token reply") << Script::answer(
-        200, QByteArray()) << QStringLiteral("The sign-in reply of the server could not be read.");
-}
-
-void TestTwitterCore::errorTextsAreFresh()
-{
-    QFETCH(Script, script);
-    QFETCH(QString, errorText);
-
-    // Each failure says what happened to it, not what happened before.
-    m_server->setScripts({ Script::answer(403, "first refusal"), script });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("u"), QStringLiteral("p"), 0));
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(client.getErrorText(), QStringLiteral("first refusal"));
-    QVERIFY(client.logIn(QStringLiteral("u"), QStringLiteral("p"), 0));
-    if (script.raw.startsWith("HTTP/1.1 200"))
-        QTest::ignoreMessage(
-            QtCriticalMsg, "Twitter_core::processLoginResponse() - no return text");
-    QTRY_COMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(1).at(0).toBool(), false);
-    QCOMPARE(client.getErrorText(), errorText);
-}
-
-void TestTwitterCore::credentialsFileIsPrivate()
-{
-    m_server->setScripts({ Script::answer(200, goodLoginReply) });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logIn(QStringLiteral("gallery_user"), QStringLiteral("secret"), 0));
-    QTRY_COMPARE(spy.count(), 1);
-    QVERIFY(spy.at(0).at(0).toBool());
-
-    const QString path = QSettings(QSettings::NativeFormat, QSettings::UserScope,
-        QStringLiteral("Nobridge"), QStringLiteral("ZPV"))
-                             .fileName();
-    struct stat st;
-    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
-    QCOMPARE(st.st_mode & 0777, mode_t(0600));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("SecretSecretSecret"));
-}
-
-void TestTwitterCore::requestsNeedToken_data()
-{
-    QTest::addColumn<int>("request");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("user check") << 0
-                                << QStringLiteral("Twitter_core::isLoggedIn() - no credentials");
-    QTest::newRow("tweet") << 1 << QStringLiteral("Twitter_core::doTweet() - no credentials");
-    QTest::newRow("fetch") << 2 << QStringLiteral("Twitter_core::getTweet() - no credentials");
-    QTest::newRow("old tweet") << 3 << QStringLiteral("Twitter_core::doTweet() - no credentials");
-}
-
-void TestTwitterCore::requestsNeedToken()
-{
-    QFETCH(int, request);
-    QFETCH(QString, line);
-
-    // A token alone is not enough: the secret, id and name must be there too.
-    Signature partial;
-    partial.oauth_token = QStringLiteral("12345678-abc");
-    partial.saveCredentials();
-
-    Client client;
-    QTest::ignoreMessage(QtCriticalMsg, "Missing oauth_token_secret");
-    QTest::ignoreMessage(QtCriticalMsg, "Missing user_id");
-    QTest::ignoreMessage(QtCriticalMsg, "Missing screen_name");
-    QTest::ignoreMessage(QtCriticalMsg, qPrintable(line));
-    bool sent = true;
-    switch (request) {
-    case 0:
-        sent = client.isLoggedIn(0);
-        break;
-    case 1:
-        sent = client.doTweet(QStringLiteral("hello"), 0);
-        break;
-    case 2:
-        sent = client.getTweet(QStringLiteral("1"), 0);
-        break;
-    case 3:
-        sent = client.doTweetOld(QStringLiteral("hello"), 0);
-        break;
-    }
-    QVERIFY(!sent);
-    QTest::qWait(50);
-    QCOMPARE(m_server->connectionCount(), 0);
-}
-
-void TestTwitterCore::emptyTweetIsNotSent()
-{
-    storeToken();
-    Client client;
-    QTest::ignoreMessage(QtCriticalMsg, "Twitter_core::isLoggedIn() - empty tweet");
-    QVERIFY(!client.doTweet(QString(), 0));
-    QTest::qWait(50);
-    QCOMPARE(m_server->connectionCount(), 0);
-}
-
-void TestTwitterCore::tweetOutcome_data()
-{
-    QTest::addColumn<Script>("script");
-    QTest::addColumn<bool>("status");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("uid");
-    QTest::addColumn<QStringList>("logged");
-
-    const QString unreadable
-        = QStringLiteral("The service answered, but its reply could not be read");
-    const QString notXml = QStringLiteral("Tweet::consumeTweetResponse() - failed to load xml...");
-    const QByteArray deep
-        = QByteArray("<status>").repeated(40) + "<id>1</id>" + QByteArray("</status>").repeated(40);
-
-    QTest::newRow("posted") << Script::answer(200, status()) << true
-                            << QStringLiteral("Hello world") << QStringLiteral("4711")
-                            << QStringLiteral("12345678") << QStringList {};
-    // The user record lacks a field: the status is still reported as posted.
-    QTest::newRow("no profile image")
-        << Script::answer(200, status(QByteArray())) << true << QStringLiteral("Hello world")
-        << QStringLiteral("4711") << QStringLiteral("12345678")
-        << QStringList { QStringLiteral("::getNamedNodeValue() - failed to find profile_image_url"),
-               QStringLiteral("User::fromText() - failed to get profile_image_url") };
-    QTest::newRow("empty text element")
-        << Script::answer(200, "<status><id>99</id><text></text><user><id>1</id></user></status>")
-        << true << QString() << QStringLiteral("99") << QString()
-        << QStringList { QStringLiteral("::getNamedNodeValue() - text is empty..."),
-               QStringLiteral("Tweet::fromNode() - failed to find id") };
+    const QString unread = QStringLiteral("The service answered, but its reply could not be read");
+    const QString noToken = QStringLiteral("The sign-in reply of the server could not be read.");
+    const QByteArray token
+        = "oauth_token=87654321-new&oauth_token_secret=NewSecret&user_id=1&screen_name=u";
+    const QString posted = QStringLiteral(";Hello world;4711;12345678");
+    auto failed = [](const QString &why) -> QString {
+        return why + u';' + why + QStringLiteral(";;");
+    };
+    auto row = [](const char *name, int kind, const Script &script, bool ok, const QString &result,
+                   int flags = 0, int setup = Normal) -> QTestData & {
+        return QTest::newRow(name) << kind << setup << script << ok << flags << result;
+    };
+    // clang-format off
+    row("signed in", Login, Script::answer(200, token), true, QString(""));
+    row("wrong password", Login, Script::answer(401, "<hash><error>Invalid user name or password</error></hash>"), false, QStringLiteral("Invalid user name or password"), 1);
+    row("plain text refusal", Login, Script::answer(403, "Rate limit"), false, QStringLiteral("Rate limit"));
+    // A page of a proxy or server carries no message of the service's own.
+    row("sign-in: proxy page in capitals", Login, Script::answer(502, "<!DOCTYPE html>\n<HTML><BODY>bad gateway</BODY></HTML>"),
+        false, QStringLiteral("The service answered HTTP 502 Status 502"));
+    row("empty token reply", Login, Script::answer(200, QByteArray()), false, noToken);
+    // A partly read token could never be confirmed.
+    row("malformed secret", Login, Script::answer(200, "oauth_token=a&oauth_token_secret=Top=Secret&user_id=1&screen_name=c"), false, noToken);
+    row("bare secret", Login, Script::answer(200, "oauth_token=a&TopSecret&user_id=1&screen_name=c"), false, noToken);
+    // The sign-out wins: the late token is not stored again.
+    row("signed out before the answer", Login, Script::answer(200, token), false, QStringLiteral("Signed out before the service answered."), 0, SignOut);
+    row("no answer to the sign-in", Login, Script { Script::CloseAtOnce }, false, QStringLiteral(".+"), 2);
+    row("status posted", Update, status(), true, posted);
+    // The status exists once the answer names it, even when its user record is short of a field.
+    row("posted, user without picture", Update, status(hello, user), true, posted);
     // Answered, but nothing says the status exists: the user may try again.
-    QTest::newRow("not xml") << Script::answer(200, "OK") << false << unreadable << QString()
-                             << QString() << QStringList { notXml + QStringLiteral("OK") };
-    QTest::newRow("refused by the xml guard")
-        << Script::answer(200, deep) << false << unreadable << QString() << QString()
-        << QStringList { notXml + QString::fromLatin1(deep) };
-    QTest::newRow("duplicate") << Script::answer(403, xmlError("Status is a duplicate.")) << false
-                               << QStringLiteral("Status is a duplicate.") << QString() << QString()
-                               << QStringList {};
-    QTest::newRow("no answer") << Script::closeAtOnce() << false << QString() << QString()
-                               << QString() << QStringList {};
+    row("status answer not XML", Update, Script::answer(200, "OK"), false, failed(unread));
+    row("status answer without id", Update, status("<text>Hi</text>"), false, failed(unread));
+    row("status answer with entities", Update, status("<id>&i;</id><text>x</text>", user + picture,
+        "<!DOCTYPE status [<!ENTITY i \"4711\">]>"), false, failed(unread));
+    row("duplicate status", Update, Script::answer(403, "<hash><error>Status is a duplicate.</error></hash>", { { "Set-Cookie", "s=CookieSecret" } }), false, failed(QStringLiteral("Status is a duplicate.")));
+    row("status: well-formed html page", Update, Script::answer(503, "<html lang=\"en\"><body>down</body></html>"),
+        false, failed(QStringLiteral("The service answered HTTP 503 Status 503")));
+    row("status without answer", Update, Script { Script::CloseAtOnce }, false, QStringLiteral("(.+);\\1;;"));
+    row("empty status", Update, status(), false, QString(), 0, EmptyText);
+    row("user check", Check, Script::answer(200, "<user>" + user + picture + "</user>"), true, QStringLiteral("Gallery User"));
+    row("user answer short of a field", Check, Script::answer(200, "<user>" + user + "</user>"), false, unread);
+    // clang-format on
 }
 
-void TestTwitterCore::tweetOutcome()
+void TestTwitterCore::outcomes()
 {
+    QFETCH(int, kind);
+    QFETCH(int, setup);
     QFETCH(Script, script);
-    QFETCH(bool, status);
-    QFETCH(QString, text);
-    QFETCH(QString, id);
-    QFETCH(QString, uid);
-    QFETCH(QStringList, logged);
+    QFETCH(bool, ok);
+    QFETCH(int, flags);
+    QFETCH(QString, result);
 
-    storeToken();
+    // No password, token secret, signature or cookie may reach the log.
+    QStringList log;
+    capturedLog = &log;
+    testHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            capturedLog->append(message);
+            testHandler(type, context, message);
+        });
+    const auto restore = qScopeGuard([] { qInstallMessageHandler(testHandler); });
+    Signature stored;
+    stored.oauth_token = earlierToken;
+    stored.oauth_token_secret = QStringLiteral("StoredSecret");
+    stored.user_id = stored.screen_name = QStringLiteral("12345678");
+    stored.saveCredentials();
     m_server->setScripts({ script });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::tweetResult);
-    QVERIFY(client.doTweet(QStringLiteral("Hello wörld & more"), 0));
-    for (const QString &line : std::as_const(logged))
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable(line));
-    QTRY_COMPARE(spy.count(), 1);
-    const QList<QVariant> result = spy.takeFirst();
-    QCOMPARE(result.at(0).toBool(), status);
-    if (QByteArray(QTest::currentDataTag()) == "no answer")
-        QVERIFY(!result.at(1).toString().isEmpty()); // the network's reason
-    else
-        QCOMPARE(result.at(1).toString(), text);
-    QCOMPARE(result.at(2).toString(), id);
-    QCOMPARE(result.at(3).toString(), uid);
-    QCOMPARE(result.at(4).toULongLong(), 0ull);
-
-    if (m_server->requests().isEmpty())
-        return;
-    const auto request = m_server->requests().constFirst();
-    QCOMPARE(request.path, QByteArray("/1/statuses/update.xml"));
-    QCOMPARE(request.body, QByteArray("status=Hello%20w%C3%B6rld%20%26%20more"));
-    QVERIFY(request.header("Authorization")
-                .contains("oauth_token=\"12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg\""));
-}
-
-void TestTwitterCore::getTweetOutcome_data()
-{
-    QTest::addColumn<Script>("script");
-    QTest::addColumn<bool>("status");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("found") << Script::answer(200, status()) << true
-                           << QStringLiteral("Hello world");
-    QTest::newRow("refused") << Script::answer(403, xmlError("Not yours")) << false << QString();
-    QTest::newRow("unknown") << Script::answer(404, xmlError("No status found")) << false
-                             << QString();
-}
-
-void TestTwitterCore::getTweetOutcome()
-{
-    QFETCH(Script, script);
-    QFETCH(bool, status);
-    QFETCH(QString, text);
-
-    storeToken();
-    m_server->setScripts({ script });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::getTweetResult);
-    QVERIFY(client.getTweet(QStringLiteral("4711"), 0));
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toBool(), status);
-    QCOMPARE(spy.at(0).at(1).toString(), text);
-    const auto request = m_server->requests().constFirst();
-    QCOMPARE(request.method, QByteArray("GET"));
-    QCOMPARE(request.path, QByteArray("/1/statuses/show/4711.xml"));
-    QCOMPARE(request.header("Content-Type"), QByteArray("text"));
-}
-
-void TestTwitterCore::userCheckIsSignedGet()
-{
-    storeToken();
-    m_server->setScripts({ Script::answer(200,
-        "<user><id>12345678</id><name>Gallery User</name>"
-        "<screen_name>gallery_user</screen_name>"
-        "<profile_image_url>http://x/p.png</profile_image_url>"
-        "</user>") });
-    Client client;
-    QSignalSpy spy(&client, &ITwitter_core::isLoggedInResult);
-    QVERIFY(client.isLoggedIn(0));
-    QTRY_COMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).toBool(), true);
-    QCOMPARE(client.user.name, QStringLiteral("Gallery User"));
-    QCOMPARE(client.user.screen_name, QStringLiteral("gallery_user"));
-    const auto request = m_server->requests().constFirst();
-    QCOMPARE(request.method, QByteArray("GET"));
-    QCOMPARE(request.path, QByteArray("/1/users/show.xml?user_id=12345678"));
-    QVERIFY(request.body.isEmpty());
-}
-
-void TestTwitterCore::destructorKeepsTokenOnlyWhenSaved_data()
-{
-    QTest::addColumn<bool>("save");
-    QTest::newRow("remember") << true;
-    QTest::newRow("forget") << false;
-}
-
-void TestTwitterCore::destructorKeepsTokenOnlyWhenSaved()
-{
-    QFETCH(bool, save);
-    storeToken();
-    {
-        Client client;
-        QVERIFY(client.haveAccessToken(0));
-        client.setSaveState(save);
+    Twitter_core client(nullptr, 0);
+    QSignalSpy flagged(
+        &client, kind == Login ? &ITwitter_core::loginResult : &ITwitter_core::isLoggedInResult);
+    QSignalSpy statuses(&client, &ITwitter_core::tweetResult);
+    const bool sent = kind == Login
+        ? client.logIn(QStringLiteral("gallery_user"), QStringLiteral("p@ss w%rd"), 0)
+        : kind == Update
+        ? client.doTweet(setup == EmptyText ? QString() : QStringLiteral("Hello wörld & more"), 0)
+        : client.isLoggedIn(0);
+    QCOMPARE(sent, !result.isNull());
+    QCOMPARE(flagged.count() + statuses.count(), 0); // never inside the call
+    if (setup == SignOut)
+        QVERIFY(client.logOut(0));
+    QTRY_COMPARE_WITH_TIMEOUT(flagged.count() + statuses.count(), int(sent), 10000);
+    QTest::qWait(100);
+    QCOMPARE(flagged.count() + statuses.count(), int(sent));
+    if (sent) {
+        const QList<QVariant> args = (statuses.isEmpty() ? flagged : statuses).first();
+        QCOMPARE(args.first().toBool(), ok);
+        QCOMPARE(args.last().toULongLong(), ulong(flags));
+        QStringList got = { ok ? client.user.name : client.getErrorText() };
+        for (const QVariant &arg : args.mid(1, args.size() - 2))
+            got.append(arg.toString());
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(result));
+        QVERIFY2(pattern.match(got.join(u';')).hasMatch(), qPrintable(got.join(u';')));
     }
-    QCOMPARE(!storedToken().isEmpty(), save);
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Nobridge"),
-        QStringLiteral("ZPV"));
-    QCOMPARE(settings.value(QStringLiteral("Twitter/save_state")).toBool(), save);
 
-    // The next client starts from the stored switch.
-    Client next;
-    QCOMPARE(next.getSaveState(), save);
-    next.setSaveState(false);
+    // A new token only from a sign-in that succeeded, none after a sign-out; in a private file.
+    const QString expected = kind == Login && ok ? QStringLiteral("87654321-new")
+        : setup == SignOut                       ? QString()
+                                                 : earlierToken;
+    stored.loadCredentials();
+    QCOMPARE(stored.oauth_token, expected);
+    QCOMPARE(client.haveAccessToken(0), !expected.isEmpty());
+    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
+        QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application))
+                             .fileName();
+    QCOMPARE(QFile::permissions(file) & 0x0fff, QFile::ReadUser | QFile::WriteUser);
+
+    // Each request to its own path with its own form.
+    const char *lines[] = { "POST /oauth/access_token x_auth_mode=client_auth"
+                            "&x_auth_password=p%40ss%20w%25rd&x_auth_username=gallery_user",
+        "POST /1/statuses/update.xml status=Hello%20w%C3%B6rld%20%26%20more",
+        "GET /1/users/show.xml?user_id=12345678 " };
+    const QList<LoopbackServer::Request> requests = m_server->requests();
+    QCOMPARE(requests.size(), int(sent && script.kind == Script::Answer));
+    for (const LoopbackServer::Request &request : requests)
+        QCOMPARE(request.method + ' ' + request.path + ' ' + request.body, QByteArray(lines[kind]));
+    for (const char *secret : { "p@ss", "p%40ss", "Secret", "oauth_signature" })
+        QVERIFY2(!log.join(u'\n').contains(QLatin1String(secret)), secret);
 }
 
-void TestTwitterCore::logOutForgetsEverything()
+void TestTwitterCore::shortLink_data()
 {
-    storeToken();
-    Client client;
-    client.setSaveState(true);
-    client.user.name = QStringLiteral("Gallery User");
-    QSignalSpy login(&client, &ITwitter_core::loginResult);
-    QVERIFY(client.logOut(0));
-    QVERIFY(!client.haveAccessToken(0));
-    QVERIFY(!client.getSaveState());
-    QVERIFY(client.user.name.isEmpty());
-    QTest::qWait(20);
-    QCOMPARE(login.count(), 0);
-    QCOMPARE(m_server->connectionCount(), 0);
+    QTest::addColumn<QString>("appId"); // of the badge entry; none when empty, no file when "-"
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QString>("shortUrl"); // empty: a failure
+    QTest::addColumn<ulong>("flags");
+
+    const QString plain = QStringLiteral("http://127.0.0.1/v/clip");
+    const QByteArray shortUrl = "http://127.0.0.1/s/abc";
+    auto row = [&](const char *name, const QString &link, const Script &script,
+                   const QString &shortUrl) {
+        QTest::newRow(name) << uploadAppId << link << script << shortUrl << 0ul;
+    };
+    // clang-format off
+    row("plain", plain, Script::answer(200, shortUrl), shortUrl);
+    // The link is the one value of "url": "&", "#" and "+" must neither end nor change it.
+    row("&, #, +, space, %, non-ASCII", "http://127.0.0.1/w?v=1&list=2+3 c%20/été#t=30", Script::answer(200, shortUrl), shortUrl);
+    row("answer trimmed", plain, Script::answer(200, "  https://127.0.0.1/s/t\r\n"), "https://127.0.0.1/s/t");
+    row("empty answer", plain, Script::answer(200, QByteArray()), QString());
+    row("not a web link", plain, Script::answer(200, "ftp://127.0.0.1/x"), QString());
+    row("two lines", plain, Script::answer(200, "http://127.0.0.1/a\nhttp://evil/b"), QString());
+    row("500 with a link", plain, Script::answer(500, shortUrl), QString());
+    QTest::newRow("no badge") << QString() << QString() << Script() << QString() << 8ul;
+    QTest::newRow("empty link") << uploadAppId << QString() << Script() << QString() << 16ul;
+    QTest::newRow("no media file") << "-" << QString() << Script() << QString() << 0ul;
+    // clang-format on
 }
 
-void TestTwitterCore::selfTestsPass()
+void TestTwitterCore::shortLink()
 {
-    Client client;
-    QTest::ignoreMessage(QtDebugMsg, "Twitter_core::signatureTest1() - PASS");
-    QTest::ignoreMessage(QtDebugMsg, "Twitter_core::signatureTest2() - PASS");
-    QVERIFY(client.signatureTest(0));
-    QVERIFY(client.signatureTweetTest(0));
+    QFETCH(QString, appId);
+    QFETCH(QString, link);
+    QFETCH(Script, script);
+    QFETCH(QString, shortUrl);
+    QFETCH(ulong, flags);
+
+    const QString path = appId == QLatin1String("-")
+        ? m_dir->filePath(QStringLiteral("gone"))
+        : mediaFile(QStringLiteral("clip.mp4"), appId, link);
+    QVERIFY(!path.isEmpty());
+    m_server->setScripts({ script });
+    Twitter_core client(nullptr, 0);
+    QSignalSpy results(&client, &ITwitter_core::getShortUrlResult);
+    const QVariantList expected
+        = { !shortUrl.isEmpty(), path, link, shortUrl, QVariant::fromValue(flags) };
+    // Nothing to shorten: a failure at once, so that the caller is not left waiting.
+    QCOMPARE(client.getShortUrl(path, uploadAppId, 0), !link.isEmpty());
+    QCOMPARE(results.size(), int(link.isEmpty()));
+    QTRY_COMPARE(results, QList<QVariantList>({ expected }));
+    // Asked again: a short link comes from the cache at once, a failure is asked for anew.
+    if (!link.isEmpty()) {
+        QVERIFY(client.getShortUrl(path, uploadAppId, 0));
+        QCOMPARE(results.size(), shortUrl.isEmpty() ? 1 : 2);
+        QTRY_COMPARE(results, QList<QVariantList>({ expected, expected }));
+    }
+    QCOMPARE(m_server->requests().size(),
+        (shortUrl.isEmpty() ? 2 : 1) * int(script.kind == Script::Answer && !script.raw.isEmpty()));
+    for (const LoopbackServer::Request &request : m_server->requests()) {
+        QCOMPARE(request.method + ' ' + request.path.left(16), QByteArray("GET /api-create.php?"));
+        QCOMPARE(askedLink(request), link);
+        QVERIFY(request.header("Authorization").isEmpty());
+    }
+}
+
+void TestTwitterCore::shortLinksInFlight()
+{
+    // The short link names the long one; the answer for ".../one" trickles in.
+    m_server->setResponder([](const LoopbackServer::Request &request) {
+        const QString link = askedLink(request);
+        const Script answer
+            = Script::answer(200, "http://127.0.0.1/s/" + link.section(u'/', -1).toUtf8());
+        return link.endsWith(QLatin1String("/one")) ? Script::drip(answer.raw, 40, 4) : answer;
+    });
+    const QString one = QStringLiteral("http://127.0.0.1/v/one");
+    const QString two = QStringLiteral("http://127.0.0.1/v/two");
+    const QString paths[] = { mediaFile(QStringLiteral("a.mp4"), uploadAppId, one),
+        mediaFile(QStringLiteral("b.mp4"), uploadAppId, one),
+        mediaFile(QStringLiteral("c.mp4"), uploadAppId, two) };
+    Twitter_core client(nullptr, 0);
+    QSignalSpy results(&client, &ITwitter_core::getShortUrlResult);
+    for (const QString &path : paths)
+        QVERIFY(!path.isEmpty() && client.getShortUrl(path, uploadAppId, 0));
+    QTRY_COMPARE(results.size(), 3);
+    // One request per link; each answer goes to the files that asked for its link.
+    QCOMPARE(m_server->requests().size(), 2);
+    const QVariant none = QVariant::fromValue(0ul);
+    QCOMPARE(results,
+        QList<QVariantList>({ { true, paths[2], two, "http://127.0.0.1/s/two", none },
+            { true, paths[0], one, "http://127.0.0.1/s/one", none },
+            { true, paths[1], one, "http://127.0.0.1/s/one", none } }));
 }
 
 QTEST_GUILESS_MAIN(TestTwitterCore)
