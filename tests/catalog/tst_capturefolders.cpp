@@ -92,6 +92,41 @@ private Q_SLOTS:
         QCOMPARE(nextCaptureFile(name, 2, folder, index), !expected.isEmpty());
         QCOMPARE(temporary(), before);
     }
+    void defaultFolders_data()
+    {
+        // The capture type, whether the photo or video editor for types 8 and 16
+        // is installed, a folder made beforehand, and the default folder (none:
+        // not made, since only that editor would use it).
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("pictures") << 1 << false << QString() << u"home/Pictures/Velmora Webcam"_qs;
+        QTest::newRow("motion") << 4 << false << QString()
+                                << u"home/Videos/Velmora Webcam/Motion Detection"_qs;
+        QTest::newRow("the older suite's folder first")
+            << 2 << false << u"home/Videos/Pictorix"_qs << u"home/Videos/Pictorix"_qs;
+        QTest::newRow("editor's photos") << 8 << true << u"home/Pictures/Magix/Pictorix"_qs
+                                         << u"home/Pictures/Magix"_qs;
+        QTest::newRow("editor's videos, not installed") << 16 << false << QString() << QString();
+    }
+    void defaultFolders()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, installed);
+        QFETCH(QString, existing);
+        QFETCH(QString, expected);
+        if (!existing.isEmpty())
+            QVERIFY(QDir().mkpath(path(existing)));
+        QSettings(QSettings::SystemScope, u"MAGIX"_qs,
+            type == 8 ? u"Foto_Manager_9"_qs : u"Video_easy_SE"_qs)
+            .setValue(u"ProgramPath"_qs, installed ? u"/opt/editor"_qs : QString());
+        QString folder;
+        QCOMPARE(defaultFolder(folder, type), !expected.isEmpty());
+        if (!expected.isEmpty())
+            QCOMPARE(folder, path(expected));
+        QVERIFY(!QFileInfo::exists(path(u"home/Videos/Magix"_qs)));
+    }
     void nextCaptureName_data()
     {
         // Files made in the capture folder beforehand ("/": a folder), the stored
