@@ -30,7 +30,7 @@ namespace {
 
 enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa };
 enum Kind { Login, Update, Check };
-enum Setup { Normal, SignOut, EmptyText };
+enum Setup { Normal, SignOut, EmptyText, NoUserId };
 
 const QString earlierToken = QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg");
 const QString uploadAppId = QStringLiteral("{D263A27F-C49A-4dd7-8C8B-A253CF319468}");
@@ -257,6 +257,7 @@ void TestTwitterCore::outcomes_data()
         false, failed(QStringLiteral("The service answered HTTP 503 Status 503")));
     row("status without answer", Update, Script { Script::CloseAtOnce }, false, QStringLiteral("(.+);\\1;;"));
     row("empty status", Update, status(), false, QString(), 0, EmptyText);
+    row("stored sign-in without user id", Update, status(), false, QString(), 0, NoUserId);
     row("user check", Check, Script::answer(200, "<user>" + user + picture + "</user>"), true, QStringLiteral("Gallery User"));
     row("user answer short of a field", Check, Script::answer(200, "<user>" + user + "</user>"), false, unread);
     // clang-format on
@@ -284,6 +285,8 @@ void TestTwitterCore::outcomes()
     stored.oauth_token = earlierToken;
     stored.oauth_token_secret = QStringLiteral("StoredSecret");
     stored.user_id = stored.screen_name = QStringLiteral("12345678");
+    if (setup == NoUserId)
+        stored.user_id.clear();
     stored.saveCredentials();
     m_server->setScripts({ script });
     Twitter_core client(nullptr, 0);
