@@ -20,17 +20,6 @@ ServiceReply wrongMethod(const IncomingRequest &request)
         405, request.path, QStringLiteral("This method requires a different HTTP method."));
 }
 
-// Characters XML 1.0 cannot carry, so a stored status could never be served.
-bool hasForbiddenControl(const QString &text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xFFFE || u == 0xFFFF)
-            return true;
-    }
-    return false;
-}
-
 bool parseId(const QByteArray &text, qint64 *id)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
@@ -90,16 +79,22 @@ ServiceReply ApiRoutes::accessToken(const IncomingRequest &request) const
     if (!user)
         return ServiceReply::error(
             401, request.path, QStringLiteral("Invalid user name or password"));
+    return grantAccess(m_context, request, *user);
+}
+
+ServiceReply ApiRoutes::grantAccess(
+    const ServiceContext &context, const IncomingRequest &request, const StoredUser &user)
+{
     const StoredToken token { randomText(8, DigitAlphabet) + QLatin1Char('-')
             + randomText(41, AlphanumericAlphabet),
-        randomText(42, AlphanumericAlphabet), user->id };
-    if (!m_context.store->addToken(token))
+        randomText(42, AlphanumericAlphabet), user.id };
+    if (!context.store->addToken(token))
         return ServiceReply::error(500, request.path, QStringLiteral("Could not store the token"));
     ServiceReply reply = ServiceReply::plain(formEncode({
         { "oauth_token", token.token.toUtf8() },
         { "oauth_token_secret", token.secret.toUtf8() },
-        { "user_id", QByteArray::number(user->id) },
-        { "screen_name", user->screenName.toUtf8() },
+        { "user_id", QByteArray::number(user.id) },
+        { "screen_name", user.screenName.toUtf8() },
     }));
     reply.contentType = "application/x-www-form-urlencoded";
     return reply;

@@ -19,6 +19,9 @@ public:
     // The token's account, or the 401 reply explaining why not.
     static std::optional<ServiceReply> authenticate(const ServiceContext &context,
         const IncomingRequest &request, OAuthVerifier::Outcome *outcome);
+    // A new access token for the user, answered as the sign-in answers.
+    static ServiceReply grantAccess(
+        const ServiceContext &context, const IncomingRequest &request, const StoredUser &user);
 
 private:
     ServiceReply accessToken(const IncomingRequest &request) const;

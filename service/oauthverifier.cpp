@@ -113,7 +113,7 @@ std::optional<QByteArray> OAuthVerifier::sign(const QByteArray &method, const QS
 }
 
 OAuthVerifier::Outcome OAuthVerifier::verify(
-    const Request &request, Token tokenRule, qint64 now) const
+    const Request &request, Token tokenRule, qint64 now, const TokenLookup &requestTokens) const
 {
     Outcome outcome;
     if (request.authorization.isEmpty()) {
@@ -166,13 +166,17 @@ OAuthVerifier::Outcome OAuthVerifier::verify(
     }
     QByteArray tokenSecret;
     if (oauth.contains("oauth_token")) {
-        outcome.token = m_store->token(QString::fromUtf8(oauth.value("oauth_token")));
+        const QString token = QString::fromUtf8(oauth.value("oauth_token"));
+        if (tokenRule != Token::Request)
+            outcome.token = m_store->token(token);
+        else if (requestTokens)
+            outcome.token = requestTokens(token);
         if (!outcome.token) {
             outcome.error = QStringLiteral("Invalid or expired token");
             return outcome;
         }
         tokenSecret = outcome.token->secret.toUtf8();
-    } else if (tokenRule == Token::Required) {
+    } else if (tokenRule != Token::Optional) {
         outcome.error = QStringLiteral("Missing oauth_token");
         return outcome;
     }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class ServiceStore;
@@ -16,7 +17,10 @@ class ServiceStore;
 class OAuthVerifier
 {
 public:
-    enum class Token { Optional, Required };
+    // Request: the token must be a request token of the three-legged sign-in,
+    // found through the lookup given to verify(), never an access token.
+    enum class Token { Optional, Required, Request };
+    using TokenLookup = std::function<std::optional<StoredToken>(const QString &token)>;
 
     struct Outcome
     {
@@ -42,7 +46,8 @@ public:
 
     OAuthVerifier(ServiceStore *store, const QHash<QString, QString> &consumers);
 
-    Outcome verify(const Request &request, Token tokenRule, qint64 now) const;
+    Outcome verify(const Request &request, Token tokenRule, qint64 now,
+        const TokenLookup &requestTokens = {}) const;
 
     // Decoded name/value pairs of an "OAuth ..." header; nullopt when it is not one.
     static std::optional<FormParams> parseAuthorization(const QByteArray &header);

@@ -3,9 +3,7 @@
 #include "servicestore.h"
 #include "xmlreplies.h"
 
-namespace {
-
-QString page(const QString &title, const QString &content)
+QString PageRoutes::page(const QString &title, const QString &content)
 {
     return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                           "<title>%1</title><style>body{font-family:sans-serif;max-width:40em;"
@@ -14,8 +12,6 @@ QString page(const QString &title, const QString &content)
                           "&middot; <a href=\"/signup\">Sign up</a></p></body></html>\n")
         .arg(title.toHtmlEscaped(), content);
 }
-
-} // namespace
 
 PageRoutes::PageRoutes(const ServiceContext &context)
     : m_context(context)

@@ -17,6 +17,9 @@ public:
 
     std::optional<ServiceReply> handle(const IncomingRequest &request) const;
 
+    // The pages' frame around content (HTML already escaped); title is escaped here.
+    static QString page(const QString &title, const QString &content);
+
 private:
     ServiceReply home() const;
     ServiceReply signup() const;

@@ -77,7 +77,13 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
     const QCommandLineOption connections(QStringLiteral("max-connections"),
         QStringLiteral("Connections served at once (default: from the open-file limit)."),
         QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({ listen, data, user, consumer, cert, key, idle, connections });
+    const QCommandLineOption approve(QStringLiteral("auto-approve"),
+        QStringLiteral("The sign-in page shows its PIN at once, approved as the first --user "
+                       "account (for tests and the demo)."));
+    const QCommandLineOption rate(QStringLiteral("rate-limit"),
+        QStringLiteral("Requests per user and 15 minutes on each /2/ resource; more get 429."),
+        QStringLiteral("N"), QStringLiteral("900"));
+    parser.addOptions({ listen, data, user, consumer, cert, key, idle, connections, approve, rate });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
@@ -101,12 +107,23 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
             "--idle-timeout expects seconds (at least 1), --max-connections a count");
         return false;
     }
+    bool rateOk = false;
+    rateLimit = parser.value(rate).toInt(&rateOk);
+    if (!rateOk || rateLimit < 1) {
+        *error = QStringLiteral("--rate-limit expects a count (at least 1)");
+        return false;
+    }
     dataDir = parser.value(data);
     users.clear();
     consumers.clear();
     if (!parsePairs(parser.values(user), user.names().first(), &users, error)
         || !parsePairs(parser.values(consumer), consumer.names().first(), &consumers, error))
         return false;
+    autoApprove = parser.isSet(approve);
+    if (autoApprove && users.isEmpty()) {
+        *error = QStringLiteral("--auto-approve approves as the first --user account: give one");
+        return false;
+    }
     if (consumers.isEmpty())
         consumers.append(defaultConsumer());
     tlsCertificate = parser.value(cert);

@@ -20,6 +20,9 @@ public:
     QString tlsKey;
     int idleTimeout = 30; // seconds a connection may stay silent
     int maxConnections = 0; // 0: as many as the open-file limit leaves room for
+    // The authorize page approves at once, as the first account of users.
+    bool autoApprove = false;
+    int rateLimit = 900; // requests per user and 15 minutes on each /2/ resource
     bool helpRequested = false;
     QString helpText;
 

@@ -12,4 +12,12 @@ constexpr int MaxStatusBytes = 4096;
 // https link counted as a fixed 23 whatever its real length.
 int statusLength(const QString &text);
 
+// Length as the public service's /2/ resources count it: after NFC, code points
+// of Latin and common punctuation weigh one, others two, an emoji sequence two
+// as a whole, each http or https link 23.
+int weightedStatusLength(const QString &text);
+
+// Characters XML 1.0 cannot carry, so a stored status could never be served.
+bool hasForbiddenControl(const QString &text);
+
 #endif

@@ -39,6 +39,8 @@ TwitterService::TwitterService(const ServiceOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
     , m_api(m_context)
+    , m_authorize(m_context)
+    , m_v2(m_context, options.rateLimit)
     , m_links(m_context)
     , m_pages(m_context)
     , m_daemon(this)
@@ -127,6 +129,15 @@ bool TwitterService::start(QString *error)
             return false;
         }
     }
+    if (m_options.autoApprove) {
+        const auto &[name, password] = m_options.users.constFirst();
+        const auto approver = m_store.checkPassword(name, password);
+        if (!approver) {
+            *error = QStringLiteral("cannot find the account %1 to approve as").arg(name);
+            return false;
+        }
+        m_authorize.setAutoApprover(approver);
+    }
     QHash<QString, QString> consumers;
     for (const auto &consumer : std::as_const(m_options.consumers))
         consumers.insert(consumer.first, consumer.second);
@@ -208,6 +219,10 @@ ServiceReply TwitterService::complete(IncomingRequest &request)
             return ServiceReply::error(400, request.path, QStringLiteral("Malformed form body"));
         request.form = *form;
     }
+    if (auto reply = m_authorize.handle(request))
+        return *reply;
+    if (auto reply = m_v2.handle(request))
+        return *reply;
     if (auto reply = m_api.handle(request))
         return *reply;
     if (auto reply = m_links.handle(request))

@@ -2,6 +2,7 @@
 #define TWITTERSERVICE_H
 
 #include "apiroutes.h"
+#include "authorizeroutes.h"
 #include "httpdaemon.h"
 #include "httphandler.h"
 #include "linkroutes.h"
@@ -10,6 +11,7 @@
 #include "servicecontext.h"
 #include "serviceoptions.h"
 #include "servicestore.h"
+#include "v2routes.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -57,6 +59,8 @@ private:
     std::unique_ptr<OAuthVerifier> m_verifier;
     ServiceContext m_context;
     ApiRoutes m_api;
+    AuthorizeRoutes m_authorize;
+    V2Routes m_v2;
     LinkRoutes m_links;
     PageRoutes m_pages;
     HttpDaemon m_daemon;
