@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QDomDocument>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QEventLoop>
 #include <QOAuth1Signature>
 #include <QProcess>
@@ -28,6 +31,7 @@ struct Credentials
 {
     QString key = "Xq7LmN2pRt5VwY8zKc3Hd", secret = "Pz4Kw9Lm2Nq7Rt1Vx6Yb3Hc8Jd5Fg0Sa2Ue7Ko4Wi9T";
     QString token, tokenSecret, userId, nonce; // nonce empty: a fresh one
+    Params extra; // more oauth_ parameters for the header, e.g. oauth_verifier
     qint64 skew = 0;
 };
 
@@ -45,6 +49,27 @@ struct Reply
         for (const QString &name : path.split(QLatin1Char('/')))
             element = element.firstChildElement(name);
         return element.text();
+    }
+
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+
+    // A string in the JSON body, e.g. "data/id".
+    QString field(const QString &path) const
+    {
+        QJsonValue value = json();
+        for (const QString &name : path.split(QLatin1Char('/')))
+            value = value.toObject().value(name);
+        return value.toString();
+    }
+
+    // The refusal's text: the XML error, or the JSON error's message or detail.
+    QString error() const
+    {
+        if (!head.contains("\r\nContent-Type: application/json"))
+            return xml("error");
+        const QJsonObject first = json().value("errors")[0].toObject();
+        return first.value("message").toString(
+            first.value("detail").toString(json().value("detail").toString()));
     }
 };
 
@@ -81,6 +106,8 @@ QByteArray authorization(
         { "oauth_timestamp", QString::number(QDateTime::currentSecsSinceEpoch() + who.skew) } };
     if (!who.token.isEmpty())
         oauth.insert("oauth_token", who.token);
+    for (const auto &[name, value] : who.extra)
+        oauth.insert(name, value);
     QMultiMap<QString, QVariant> all = oauth;
     for (const auto &[name, value] : params)
         all.insert(name, value);
@@ -198,7 +225,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         // How the request is signed: by alice (sign-ins without a token), or changed:
         // "+N"/"-N" seconds off, "nonceN" a nonce of N characters, "token", "no token",
-        // "token secret", "consumer KEY:SECRET", "query" left out, "none" at all. A row's
+        // "token secret", "consumer KEY:SECRET", "query" or "body" left out, "none" at all,
+        // "oauth_NAME=VALUE" one more header parameter. A row's
         // own Authorization line replaces the signature.
         QTest::addColumn<QString>("signer");
         // Password hashes computed: an unknown name costs what a wrong password does.
@@ -271,6 +299,51 @@ private Q_SLOTS:
         row("not chunked", post + "Transfer-Encoding: gzip\r\n", "0\r\n\r\n", 400, framing);
         row("negative length", post + "Content-Length: -1\r\n", {}, 400, "");
         row("big head", "GET /\r\nX-Padding: " + QByteArray(64 << 10, 'z') + "\r\n", {}, 431, "");
+        const QByteArray json = "POST /2/tweets\r\nContent-Type: application/json\r\n";
+        const QString invalid = "Tweet text holds characters that are not allowed.", cjk = "\u65e5";
+        const QString tooLongV2 = "Your Tweet text is too long. For more information on how "
+                                  "Twitter determines text length see "
+                                  "https://github.com/twitter/twitter-text.";
+        const auto text = [](const QString &t) {
+            return QJsonDocument(QJsonObject { { "text", t } }).toJson(QJsonDocument::Compact);
+        };
+        const QString family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
+        row("JSON tweet", json, text("hello /2/"), 201, "");
+        row("JSON body left out of the signature", json, text("a=b"), 201, "", "body");
+        row("JSON body signed as a form", json, text("a=b&c"), 401, forged);
+        row("JSON sent as text", "POST /2/tweets\r\nContent-Type: text/plain\r\n", text("x"), 400,
+            "The request body must be application/json.");
+        row("JSON not an object", json, "[\"text\"]", 400,
+            "The request body is not a valid JSON object.");
+        row("JSON not UTF-8", json, "{\"text\":\"\xff\"}", 400,
+            "The request body is not a valid JSON object.");
+        row("JSON field not supported", json, "{\"text\":\"a\",\"reply\":{}}", 400,
+            "The field [reply] is not supported by this service.");
+        row("JSON without text", json, "{}", 400,
+            "The field [text] is required and must be a string.");
+        row("JSON empty text", json, text(" "), 400, "Tweet text is empty.");
+        row("JSON escaped NUL", json, "{\"text\":\"a\\u0000\"}", 400, invalid);
+        row("JSON lone surrogate", json, "{\"text\":\"a\\ud800\"}", 400, invalid);
+        row("140 CJK characters", json, text(cjk.repeated(140)), 201, "");
+        row("141 CJK characters", json, text(cjk.repeated(141)), 400, tooLongV2);
+        row("140 emoji sequences", json, text(family.repeated(140)), 201, "");
+        row("280 Latin, link 23", json, text(QString(256, 'e') + " " + link), 201, "");
+        row("281 Latin, link 23", json, text(QString(257, 'f') + " " + link), 400, tooLongV2);
+        row("v2 unsigned", "GET /2/users/me", {}, 401, required, "none");
+        row("v2 unknown token", "GET /2/users/me", {}, 401, "Invalid or expired token", "token");
+        row("v2 unknown path", "GET /2/nothing", {}, 404, "Sorry, that page does not exist.");
+        row("v2 wrong method", "GET /2/tweets", {}, 405, "This resource takes POST requests.");
+        row("tweet id not a number", "GET /2/tweets/1x", {}, 400,
+            "The `id` query parameter value [1x] is not valid");
+        row("unknown tweet", "GET /2/tweets/987654321", {}, 200,
+            "Could not find tweet with id: [987654321].");
+        row("request token without callback", "POST /oauth/request_token", {}, 400,
+            "Missing oauth_callback");
+        row("callback other than oob", "POST /oauth/request_token", {}, 401,
+            "Desktop applications only support the oauth_callback value 'oob'",
+            "oauth_callback=http://127.0.0.1/cb");
+        row("access token as request token", SignIn, {}, 401, "Invalid or expired token",
+            "oauth_verifier=1234567");
         row("unknown path", "GET /1/nothing.xml", {}, 404, none);
         row("wrong method", "GET /1/statuses/update.xml", {}, 405,
             "This method requires a different HTTP method.");
@@ -299,8 +372,10 @@ private Q_SLOTS:
         QFETCH(int, hashes);
         const QByteArray line = request.split('\r')[0], lines = request.mid(line.size() + 2);
         const QList<QByteArray> target = line.split(' ')[1].split('?');
-        // Signing in goes without a token.
-        Credentials who = line == SignIn ? Credentials() : m_alice;
+        // Signing in goes without a token, the PIN exchange with one.
+        Credentials who = line.startsWith("POST /oauth/") && !signer.startsWith("oauth_verifier")
+            ? Credentials()
+            : m_alice;
         if (signer.startsWith('-') || signer.startsWith('+'))
             who.skew = signer.toLongLong();
         else if (signer.startsWith("nonce"))
@@ -311,12 +386,16 @@ private Q_SLOTS:
             who.token.clear();
         else if (signer == "token secret")
             who.tokenSecret += 'x';
+        if (signer.startsWith("oauth_"))
+            who.extra.append({ signer.section('=', 0, 0), signer.section('=', 1) });
         else if (signer.startsWith("consumer ")) {
             who.key = signer.mid(9).section(':', 0, 0);
             who.secret = signer.section(':', 1);
         }
         QByteArray signature = authorization(line.split(' ')[0], m_client.url(target[0]),
-            signer == "query" ? Params() : decode(target.value(1)) + decode(body), who);
+            signer == "query" ? Params()
+                              : decode(target.value(1)) + (signer == "body" ? Params() : decode(body)),
+            who);
         if (signer == "none" || lines.contains("Authorization"))
             signature.clear();
         const qint64 hashedBefore = ServiceStore::passwordDerivations();
@@ -324,12 +403,127 @@ private Q_SLOTS:
         const Reply reply = m_client.send(
             line, signature + "Content-Type: application/x-www-form-urlencoded\r\n" + lines, body);
         QCOMPARE(reply.status, status);
-        QCOMPARE(reply.xml("error"), error);
+        QCOMPARE(reply.error(), error);
+        // The /2/ refusals: a problem object for the status given.
+        if (reply.status >= 400 && reply.head.contains("application/json")) {
+            QCOMPARE(reply.json().value("status").toInt(), status);
+            QVERIFY(!reply.json().value("title").toString().isEmpty());
+            QVERIFY(!reply.json().value("type").toString().isEmpty());
+        }
         QCOMPARE(ServiceStore::passwordDerivations() - hashedBefore, qint64(hashes));
         // Refused or cut off, an upload leaves nothing behind.
         QVERIFY(QDir(m_service->dataDir() + "/uploads")
                     .entryList({ ".upload-*" }, QDir::Files | QDir::Hidden)
                     .isEmpty());
+    }
+
+    void pinSignIn_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::newRow("approved in the form") << false;
+        QTest::newRow("approved at once") << true;
+    }
+
+    // Request token, the page with its PIN, access token, then the /2/ resources.
+    void pinSignIn()
+    {
+        QFETCH(bool, automatic);
+        ServiceOptions options;
+        options.users = { { "dave", "pw 1&" } };
+        options.consumers = { ServiceOptions::defaultConsumer() };
+        options.autoApprove = automatic;
+        options.rateLimit = 2;
+        TwitterService service(options);
+        QString error;
+        QVERIFY2(service.start(&error), qPrintable(error));
+        const Client client { service.baseUrl() };
+        Credentials app;
+        app.extra = { { "oauth_callback", "oob" } };
+        const Params issued = decode(client.call("POST /oauth/request_token", {}, app).body);
+        QCOMPARE(issued.value(2), qMakePair(QString("oauth_callback_confirmed"), QString("true")));
+        app.token = issued.value(0).second;
+        app.tokenSecret = issued.value(1).second;
+        // Not an access token.
+        QCOMPARE(client.call("GET /2/users/me", {}, app).status, 401);
+
+        const QByteArray authorize = "GET /oauth/authorize?oauth_token=" + app.token.toLatin1();
+        Reply page = client.send(authorize + "&screen_name=%3Cb%3E");
+        if (!automatic) {
+            QVERIFY(page.body.contains("value=\"&lt;b&gt;\"") && !page.body.contains("<b>"));
+            const QByteArray form = "oauth_token=" + app.token.toLatin1() + "&username=dave&password=";
+            const QByteArray type = "Content-Type: application/x-www-form-urlencoded\r\n";
+            QCOMPARE(client.send("POST /oauth/authorize", type, form + "pw+1").status, 401);
+            page = client.send("POST /oauth/authorize", type, form + "pw+1%26");
+        }
+        QVERIFY(page.head.contains("\r\nX-Frame-Options: DENY\r\n"));
+        const QString pin = QRegularExpression("<code>([0-9]{7})</code>").match(page.body).captured(1);
+        QVERIFY2(!pin.isEmpty(), page.body.constData());
+        app.extra = { { "oauth_verifier", pin } };
+        Credentials dave = app;
+        const Params granted = decode(client.call(SignIn, {}, app).body);
+        QCOMPARE(granted.value(3).second, "dave");
+        // Spent once used.
+        QCOMPARE(client.call(SignIn, {}, app).status, 401);
+        QCOMPARE(client.send(authorize).status, 404);
+
+        dave.token = granted.value(0).second;
+        dave.tokenSecret = granted.value(1).second;
+        dave.extra.clear();
+        const Reply posted = client.send("POST /2/tweets",
+            authorization("POST", client.url("/2/tweets"), {}, dave)
+                + "Content-Type: application/json\r\n",
+            "{\"text\":\"caf\u00e9 &=?\"}");
+        QCOMPARE(posted.status, 201);
+        const QString id = posted.field("data/id");
+        const Reply fetched
+            = client.call("GET /2/tweets/" + id.toLatin1() + "?tweet.fields=author_id", {}, dave);
+        QCOMPARE(fetched.field("data/text"), "caf\u00e9 &=?");
+        QCOMPARE(fetched.field("data/author_id"), granted.value(2).second);
+        for (int remaining : { 1, 0, -1 }) {
+            const Reply me = client.call("GET /2/users/me", {}, dave);
+            QCOMPARE(me.status, remaining < 0 ? 429 : 200);
+            QCOMPARE(me.field("data/username"), remaining < 0 ? "" : "dave");
+            QVERIFY(me.head.contains("\r\nx-rate-limit-limit: 2\r\n"));
+            QVERIFY(me.head.contains(QByteArray(
+                "\r\nx-rate-limit-remaining: " + QByteArray::number(qMax(remaining, 0)) + "\r\n")));
+            const qint64 reset = QRegularExpression("x-rate-limit-reset: ([0-9]+)")
+                                     .match(me.head)
+                                     .captured(1)
+                                     .toLongLong();
+            QVERIFY(qAbs(reset - QDateTime::currentSecsSinceEpoch() - 900) < 60);
+        }
+        QCOMPARE(client.call("GET /2/users/me", {}, dave).error(), "Rate limit exceeded");
+    }
+
+    void requestTokens_data()
+    {
+        QTest::addColumn<bool>("approved");
+        QTest::addColumn<QString>("verifier"); // "PIN": the one shown
+        QTest::addColumn<qint64>("later"); // seconds after the token was issued
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("PIN in time") << true << "PIN" << qint64(599) << true;
+        QTest::newRow("PIN too late") << true << "PIN" << qint64(600) << false;
+        QTest::newRow("wrong PIN") << true << "0000000" << qint64(0) << false;
+        QTest::newRow("empty PIN") << true << "" << qint64(0) << false;
+        QTest::newRow("never approved") << false << "" << qint64(0) << false;
+    }
+
+    void requestTokens()
+    {
+        QFETCH(bool, approved);
+        QFETCH(QString, verifier);
+        QFETCH(qint64, later);
+        QFETCH(bool, granted);
+        RequestTokens tokens;
+        const QString token = tokens.issue("key", 1000).token;
+        const QString pin = approved ? tokens.approve(token, 7, 1000).value_or("") : QString();
+        QCOMPARE(pin.size(), approved ? 7 : 0);
+        // Another user cannot approve it over the first.
+        QCOMPARE(tokens.approve(token, 8, 1000).has_value(), !approved);
+        const auto user = tokens.redeem(token, verifier == "PIN" ? pin : verifier, 1000 + later);
+        QCOMPARE(user.value_or(0), granted ? 7 : 0);
+        // Spent, whatever the outcome.
+        QVERIFY(!tokens.redeem(token, pin, 1000) && !tokens.find(token, 1000));
     }
 
     void nonceSpentOnlyByGoodRequests()
@@ -451,6 +645,8 @@ private Q_SLOTS:
         QTest::newRow("certificate missing")
             << QStringList { "--tls-cert", "/none/c.pem", "--tls-key", "/none/k.pem" } << 1;
         QTest::newRow("port taken") << QStringList { "--listen", m_client.base.authority() } << 1;
+        QTest::newRow("approving without an account") << QStringList { "--auto-approve" } << 2;
+        QTest::newRow("no requests allowed") << QStringList { "--rate-limit", "0" } << 2;
     }
 
     void commandLine()
