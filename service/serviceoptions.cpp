@@ -81,7 +81,8 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
         QStringLiteral("The sign-in page shows its PIN at once, approved as the first --user "
                        "account (for tests and the demo)."));
     const QCommandLineOption rate(QStringLiteral("rate-limit"),
-        QStringLiteral("Requests per user and 15 minutes on each /2/ resource; more get 429."),
+        QStringLiteral("Requests per user and 15 minutes on each /2/ resource (default 900); "
+                       "more get 429."),
         QStringLiteral("N"), QStringLiteral("900"));
     parser.addOptions({ listen, data, user, consumer, cert, key, idle, connections, approve, rate });
     if (!parser.parse(arguments)) {
