@@ -99,8 +99,8 @@ std::optional<ServiceReply> AuthorizeRoutes::handle(const IncomingRequest &reque
 ServiceReply AuthorizeRoutes::requestToken(const IncomingRequest &request)
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const auto outcome = m_context.verifier->verify(
-        request.oauthRequest(), OAuthVerifier::Token::Optional, now);
+    const auto outcome
+        = m_context.verifier->verify(request.oauthRequest(), OAuthVerifier::Token::Optional, now);
     if (!outcome.ok)
         return ServiceReply::error(401, request.path, outcome.error);
     if (outcome.token)
@@ -156,24 +156,26 @@ ServiceReply AuthorizeRoutes::approve(const IncomingRequest &request)
         ? m_context.store->checkPassword(*name, *password)
         : std::nullopt;
     if (!user)
-        return formPage(401, token, name.value_or(QString()),
-            QStringLiteral("Invalid user name or password"));
+        return formPage(
+            401, token, name.value_or(QString()), QStringLiteral("Invalid user name or password"));
     const auto pin = m_tokens.approve(token, user->id, now);
     return pin ? pinPage(*pin) : stalePage();
 }
 
-ServiceReply AuthorizeRoutes::accessToken(const IncomingRequest &request, const QByteArray &verifier)
+ServiceReply AuthorizeRoutes::accessToken(
+    const IncomingRequest &request, const QByteArray &verifier)
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const QString consumer
         = QString::fromUtf8(oauthParam(request, "oauth_consumer_key").value_or(QByteArray()));
-    const auto outcome = m_context.verifier->verify(request.oauthRequest(),
-        OAuthVerifier::Token::Request, now, [&](const QString &token) -> std::optional<StoredToken> {
-            const auto entry = m_tokens.find(token, now);
-            if (!entry || entry->consumerKey != consumer)
-                return std::nullopt;
-            return StoredToken { entry->token, entry->secret, entry->userId };
-        });
+    const auto outcome
+        = m_context.verifier->verify(request.oauthRequest(), OAuthVerifier::Token::Request, now,
+            [&](const QString &token) -> std::optional<StoredToken> {
+                const auto entry = m_tokens.find(token, now);
+                if (!entry || entry->consumerKey != consumer)
+                    return std::nullopt;
+                return StoredToken { entry->token, entry->secret, entry->userId };
+            });
     if (!outcome.ok)
         return ServiceReply::error(401, request.path, outcome.error);
     const auto userId = m_tokens.redeem(outcome.token->token, QString::fromUtf8(verifier), now);

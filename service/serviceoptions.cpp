@@ -84,7 +84,8 @@ bool ServiceOptions::parse(const QStringList &arguments, QString *error)
         QStringLiteral("Requests per user and 15 minutes on each /2/ resource (default 900); "
                        "more get 429."),
         QStringLiteral("N"), QStringLiteral("900"));
-    parser.addOptions({ listen, data, user, consumer, cert, key, idle, connections, approve, rate });
+    parser.addOptions(
+        { listen, data, user, consumer, cert, key, idle, connections, approve, rate });
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;

@@ -67,8 +67,7 @@ int weightedLength(QStringView text)
 
 int statusLength(const QString &text)
 {
-    return lengthWithLinks(
-        text, [](QStringView piece) { return int(piece.toUcs4().size()); });
+    return lengthWithLinks(text, [](QStringView piece) { return int(piece.toUcs4().size()); });
 }
 
 int weightedStatusLength(const QString &text)

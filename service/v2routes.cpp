@@ -101,23 +101,24 @@ std::optional<ServiceReply> V2Routes::handle(const IncomingRequest &request)
     } else if (match.hasMatch()) {
         resource = QStringLiteral("tweets/:id");
     } else {
-        return problem(404, QStringLiteral("Not Found"),
-            QStringLiteral("Sorry, that page does not exist."));
+        return problem(
+            404, QStringLiteral("Not Found"), QStringLiteral("Sorry, that page does not exist."));
     }
     if (request.method != method)
         return problem(405, QStringLiteral("Method Not Allowed"),
             QStringLiteral("This resource takes %1 requests.").arg(QLatin1String(method)));
 
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const auto outcome = m_context.verifier->verify(
-        request.oauthRequest(), OAuthVerifier::Token::Required, now);
+    const auto outcome
+        = m_context.verifier->verify(request.oauthRequest(), OAuthVerifier::Token::Required, now);
     if (!outcome.ok)
         return problem(401, QStringLiteral("Unauthorized"), outcome.error);
     const qint64 userId = outcome.token->userId;
     const RateLimiter::State limit = m_limiter.take(userId, resource, now);
-    ServiceReply reply = !limit.allowed ? problem(429, QStringLiteral("Too Many Requests"),
-                             QStringLiteral("Too Many Requests"), QStringLiteral("about:blank"),
-                             { QJsonObject { { "code", 88 }, { "message", "Rate limit exceeded" } } })
+    ServiceReply reply = !limit.allowed
+        ? problem(429, QStringLiteral("Too Many Requests"), QStringLiteral("Too Many Requests"),
+            QStringLiteral("about:blank"),
+            { QJsonObject { { "code", 88 }, { "message", "Rate limit exceeded" } } })
         : resource == QLatin1String("users/me") ? me(request, userId)
         : resource == QLatin1String("tweets")   ? createTweet(request, userId)
                                                 : showTweet(request, match.captured(1));
@@ -174,31 +175,33 @@ ServiceReply V2Routes::showTweet(const IncomingRequest &request, const QString &
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
     if (!digits.match(id).hasMatch())
-        return invalidRequest(QStringLiteral("The `id` query parameter value [%1] is not valid")
-                                  .arg(QString::fromUtf8(QByteArray::fromPercentEncoding(id.toUtf8()))));
+        return invalidRequest(
+            QStringLiteral("The `id` query parameter value [%1] is not valid")
+                .arg(QString::fromUtf8(QByteArray::fromPercentEncoding(id.toUtf8()))));
     const auto status = m_context.store->status(id.toLongLong());
     // A tweet that is not there is a partial error of a good request.
     if (!status)
         return json(200,
             { { "errors",
-                QJsonArray { QJsonObject { { "value", id }, { "detail",
-                    QStringLiteral("Could not find tweet with id: [%1].").arg(id) },
+                QJsonArray { QJsonObject { { "value", id },
+                    { "detail", QStringLiteral("Could not find tweet with id: [%1].").arg(id) },
                     { "title", "Not Found Error" }, { "resource_type", "tweet" },
                     { "parameter", "id" }, { "resource_id", id },
-                    { "type", QString(ProblemBase + QStringLiteral("resource-not-found")) } } } } });
+                    { "type",
+                        QString(ProblemBase + QStringLiteral("resource-not-found")) } } } } });
     const QStringList fields = requested(request, "tweet.fields");
     QJsonObject tweet { { "id", id }, { "text", status->text },
         { "edit_history_tweet_ids", QJsonArray { id } } };
     if (fields.contains(QLatin1String("author_id")))
         tweet.insert(QStringLiteral("author_id"), QString::number(status->user.id));
     if (fields.contains(QLatin1String("created_at")))
-        tweet.insert(QStringLiteral("created_at"),
-            status->createdAt.toUTC().toString(Qt::ISODateWithMs));
+        tweet.insert(
+            QStringLiteral("created_at"), status->createdAt.toUTC().toString(Qt::ISODateWithMs));
     QJsonObject document { { "data", tweet } };
     if (requested(request, "expansions").contains(QLatin1String("author_id")))
         document.insert(QStringLiteral("includes"),
             QJsonObject { { "users",
-                QJsonArray { userObject(status->user, requested(request, "user.fields"),
-                    m_context.baseUrl) } } });
+                QJsonArray { userObject(
+                    status->user, requested(request, "user.fields"), m_context.baseUrl) } } });
     return json(200, document);
 }

@@ -5,10 +5,10 @@
 
 #include <QDir>
 #include <QDomDocument>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QEventLoop>
 #include <QOAuth1Signature>
 #include <QProcess>
 #include <QRegularExpression>
@@ -393,8 +393,9 @@ private Q_SLOTS:
             who.secret = signer.section(':', 1);
         }
         QByteArray signature = authorization(line.split(' ')[0], m_client.url(target[0]),
-            signer == "query" ? Params()
-                              : decode(target.value(1)) + (signer == "body" ? Params() : decode(body)),
+            signer == "query"
+                ? Params()
+                : decode(target.value(1)) + (signer == "body" ? Params() : decode(body)),
             who);
         if (signer == "none" || lines.contains("Authorization"))
             signature.clear();
@@ -450,13 +451,15 @@ private Q_SLOTS:
         Reply page = client.send(authorize + "&screen_name=%3Cb%3E");
         if (!automatic) {
             QVERIFY(page.body.contains("value=\"&lt;b&gt;\"") && !page.body.contains("<b>"));
-            const QByteArray form = "oauth_token=" + app.token.toLatin1() + "&username=dave&password=";
+            const QByteArray form
+                = "oauth_token=" + app.token.toLatin1() + "&username=dave&password=";
             const QByteArray type = "Content-Type: application/x-www-form-urlencoded\r\n";
             QCOMPARE(client.send("POST /oauth/authorize", type, form + "pw+1").status, 401);
             page = client.send("POST /oauth/authorize", type, form + "pw+1%26");
         }
         QVERIFY(page.head.contains("\r\nX-Frame-Options: DENY\r\n"));
-        const QString pin = QRegularExpression("<code>([0-9]{7})</code>").match(page.body).captured(1);
+        const QString pin
+            = QRegularExpression("<code>([0-9]{7})</code>").match(page.body).captured(1);
         QVERIFY2(!pin.isEmpty(), page.body.constData());
         app.extra = { { "oauth_verifier", pin } };
         Credentials dave = app;
