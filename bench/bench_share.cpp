@@ -115,9 +115,10 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    // Never the user's own settings or thumbnails.
+    // Never the user's own settings, thumbnails or keyring.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + QStringLiteral("/cache")));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("--rss"))

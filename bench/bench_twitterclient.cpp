@@ -114,6 +114,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    // Nor the user's keyring: the token stays in the settings above.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
     qputenv("QT_LOGGING_RULES", "zpv.*.debug=false");
 
     TestCertificates certificates;

@@ -1,12 +1,11 @@
 #include "twitter/signature.h"
 
-#include "twitter/twittersettings.h"
+#include "twitter/tokenstore.h"
 #include "zpvlogging.h"
 
 #include <QDateTime>
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
-#include <QSettings>
 #include <QUrl>
 #include <QVarLengthArray>
 
@@ -341,17 +340,6 @@ QString printable(const QString &field, const QString &expectedName)
     return field.left(eq + 1) + QLatin1String("***");
 }
 
-template<typename F>
-void withCredentialsStore(F &&use)
-{
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(TwitterSettings::organisation),
-        QString::fromLatin1(TwitterSettings::application));
-    settings.beginGroup(QString::fromLatin1(TwitterSettings::group));
-    settings.beginGroup(QString::fromLatin1(TwitterSettings::oauthGroup));
-    use(settings);
-}
-
 } // namespace
 
 Signature::Signature()
@@ -543,23 +531,12 @@ bool Signature::consumeLoginResponse(const QString &text)
 
 void Signature::saveCredentials()
 {
-    TwitterSettings::restrictSettingsFile();
-    withCredentialsStore([this](QSettings &settings) {
-        settings.setValue(QStringLiteral("oauth_token"), oauth_token);
-        settings.setValue(QStringLiteral("oauth_token_secret"), oauth_token_secret);
-        settings.setValue(QStringLiteral("user_id"), user_id);
-        settings.setValue(QStringLiteral("screen_name"), screen_name);
-    });
+    TokenStore::save(*this);
 }
 
 void Signature::loadCredentials()
 {
-    withCredentialsStore([this](QSettings &settings) {
-        oauth_token = settings.value(QStringLiteral("oauth_token")).toString();
-        oauth_token_secret = settings.value(QStringLiteral("oauth_token_secret")).toString();
-        user_id = settings.value(QStringLiteral("user_id")).toString();
-        screen_name = settings.value(QStringLiteral("screen_name")).toString();
-    });
+    TokenStore::load(*this);
 }
 
 bool splitField(const QString &field, const QString &expectedName, QString &value)

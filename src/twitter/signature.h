@@ -7,8 +7,8 @@
 
 // Everything needed to sign one Twitter API request with OAuth 1.0a
 // (HMAC-SHA1, RFC 5849), in the xAuth variant used for the password sign-in.
-// Also parses the access-token reply and keeps the access token in the
-// per-user settings store (group "Twitter/OAuth").
+// Also parses the access-token reply and keeps the access token between runs
+// (in the keyring, or the per-user settings store: see TokenStore).
 class Signature
 {
 public:

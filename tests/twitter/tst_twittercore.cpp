@@ -8,6 +8,7 @@
 #include "common/loopbackserver.h"
 #include "common/testcertificates.h"
 #include "mediafixtures.h"
+#include "platform/secretstore.h"
 #include "twitter/httptransport.h"
 #include "twitter/signature.h"
 #include "twitter/twitter_core.h"
@@ -20,6 +21,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include <qt6keychain/keychain.h>
+
 #include <limits>
 #include <memory>
 
@@ -30,8 +33,11 @@ namespace {
 
 enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa };
 enum Kind { Login, Update, Check };
-enum Setup { Normal, SignOut, EmptyText, NoUserId };
+// FileToken: the whole record in the settings file, as earlier versions kept it;
+// InKeyring: the token in the keyring only, put there by an earlier run.
+enum Setup { Normal, SignOut, EmptyText, NoUserId, FileToken, InKeyring };
 
+const char *const fileKeys[] = { "oauth_token", "oauth_token_secret", "user_id", "screen_name" };
 const QString earlierToken = QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg");
 const QString uploadAppId = QStringLiteral("{D263A27F-C49A-4dd7-8C8B-A253CF319468}");
 const QByteArray user = "<id>12345678</id><name>Gallery User</name><screen_name>gu</screen_name>";
@@ -48,6 +54,23 @@ Script status(const QByteArray &inner = hello, const QByteArray &userInner = use
 
 QStringList *capturedLog = nullptr;
 QtMessageHandler testHandler = nullptr;
+int keyringFallbackLines = 0;
+
+// The keyring entry of a screen name, read or written past the plug-in's own
+// copy; empty when absent or unreadable.
+QByteArray keyringEntry(const QString &screenName, const QByteArray &write = QByteArray())
+{
+    QKeychain::ReadPasswordJob reading(QStringLiteral("ZPV Twitter"));
+    QKeychain::WritePasswordJob writing(reading.service());
+    QKeychain::Job &job = write.isNull() ? static_cast<QKeychain::Job &>(reading) : writing;
+    writing.setBinaryData(write);
+    job.setAutoDelete(false);
+    job.setKey(screenName);
+    QSignalSpy done(&job, &QKeychain::Job::finished);
+    job.start();
+    const bool found = done.wait(5000) && job.error() == QKeychain::NoError;
+    return found ? reading.binaryData() + write : QByteArray();
+}
 
 // The long link a shortening request asked for: the one value of "url" (a raw "+"
 // would read as a space), else empty.
@@ -243,6 +266,7 @@ void TestTwitterCore::outcomes_data()
     row("bare secret", Login, Script::answer(200, "oauth_token=a&TopSecret&user_id=1&screen_name=c"), false, noToken);
     // The sign-out wins: the late token is not stored again.
     row("signed out before the answer", Login, Script::answer(200, token), false, QStringLiteral("Signed out before the service answered."), 0, SignOut);
+    row("earlier version's token replaced", Login, Script::answer(200, token), true, QString(""), 0, FileToken);
     row("no answer to the sign-in", Login, Script { Script::CloseAtOnce }, false, QStringLiteral(".+"), 2);
     row("status posted", Update, status(), true, posted);
     // The status exists once the answer names it, even when its user record is short of a field.
@@ -258,6 +282,8 @@ void TestTwitterCore::outcomes_data()
     row("status without answer", Update, Script { Script::CloseAtOnce }, false, QStringLiteral("(.+);\\1;;"));
     row("empty status", Update, status(), false, QString(), 0, EmptyText);
     row("stored sign-in without user id", Update, status(), false, QString(), 0, NoUserId);
+    row("posted with an earlier version's token", Update, status(), true, posted, 0, FileToken);
+    row("posted with a token from the keyring", Update, status(), true, posted, 0, InKeyring);
     row("user check", Check, Script::answer(200, "<user>" + user + picture + "</user>"), true, QStringLiteral("Gallery User"));
     row("user answer short of a field", Check, Script::answer(200, "<user>" + user + "</user>"), false, unread);
     // clang-format on
@@ -278,16 +304,40 @@ void TestTwitterCore::outcomes()
     testHandler = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
             capturedLog->append(message);
+            keyringFallbackLines += message.contains(QLatin1String("no keyring answered"));
             testHandler(type, context, message);
         });
     const auto restore = qScopeGuard([] { qInstallMessageHandler(testHandler); });
+    // Set where a private keyring runs (see CMakeLists.txt); else none answers.
+    const bool keyring = qEnvironmentVariableIsSet("ZPV_EXPECT_KEYRING");
+    if (setup == InKeyring && !keyring)
+        QSKIP("needs a keyring");
     Signature stored;
     stored.oauth_token = earlierToken;
     stored.oauth_token_secret = QStringLiteral("StoredSecret");
     stored.user_id = stored.screen_name = QStringLiteral("12345678");
     if (setup == NoUserId)
         stored.user_id.clear();
-    stored.saveCredentials();
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+        QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application));
+    settings.beginGroup(QStringLiteral("Twitter/OAuth"));
+    TwitterSettings::restrictSettingsFile(); // as every version did
+    if (setup == InKeyring) {
+        stored.screen_name = QStringLiteral("earlier_run");
+        QVERIFY(!keyringEntry(stored.screen_name,
+            R"({"oauth_token":")" + earlierToken.toUtf8()
+                + R"(","oauth_token_secret":"StoredSecret"})")
+                     .isEmpty());
+    }
+    const QString fields[]
+        = { stored.oauth_token, stored.oauth_token_secret, stored.user_id, stored.screen_name };
+    // What an earlier version (all four) or an earlier run (no token) left in the file.
+    for (int i = setup == FileToken ? 0 : setup == InKeyring ? 2 : 4; i < 4; ++i)
+        settings.setValue(QLatin1String(fileKeys[i]), fields[i]);
+    settings.sync();
+    if (setup != FileToken && setup != InKeyring)
+        stored.saveCredentials();
+    const QString storedName = stored.screen_name;
     m_server->setScripts({ script });
     Twitter_core client(nullptr, 0);
     QSignalSpy flagged(
@@ -323,10 +373,21 @@ void TestTwitterCore::outcomes()
     stored.loadCredentials();
     QCOMPARE(stored.oauth_token, expected);
     QCOMPARE(client.haveAccessToken(0), !expected.isEmpty());
-    const QString file = QSettings(QSettings::NativeFormat, QSettings::UserScope,
-        QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application))
-                             .fileName();
-    QCOMPARE(QFile::permissions(file) & 0x0fff, QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(QFile::permissions(settings.fileName()) & 0x0fff, QFile::ReadUser | QFile::WriteUser);
+    // With a keyring the file holds no secret, once its earlier one is replaced;
+    // the keyring holds the token under the screen name, none after a sign-out.
+    QFile file(settings.fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const bool inFile
+        = !expected.isEmpty() && (!keyring || (setup == FileToken && !(kind == Login && ok)));
+    QCOMPARE(file.readAll().contains("Secret"), inFile);
+    // The fallback is told once.
+    QVERIFY(!keyring || SecretStore::unavailableReason().isEmpty());
+    QCOMPARE(keyringFallbackLines, SecretStore::unavailableReason().isEmpty() ? 0 : 1);
+    if (keyring && !inFile) {
+        const QByteArray entry = keyringEntry(kind == Login && ok ? u"u"_qs : storedName);
+        QCOMPARE(entry.contains(expected.toUtf8()) && !entry.isEmpty(), !expected.isEmpty());
+    }
 
     // Each request to its own path with its own form.
     const char *lines[] = { "POST /oauth/access_token x_auth_mode=client_auth"
