@@ -1,11 +1,10 @@
 #include "servicestore.h"
 
+#include "passwordhash.h"
 #include "randomtext.h"
 #include "servicelogging.h"
 
-#include <QCryptographicHash>
 #include <QFile>
-#include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,17 +16,7 @@
 
 namespace {
 
-constexpr int HashIterations = 20000;
-
 std::atomic<int> s_connections { 0 };
-std::atomic<qint64> s_derivations { 0 };
-
-QByteArray passwordHash(const QString &password, const QByteArray &salt)
-{
-    ++s_derivations;
-    return QPasswordDigestor::deriveKeyPbkdf2(
-        QCryptographicHash::Sha256, password.toUtf8(), salt, HashIterations, 32);
-}
 
 bool sameBytes(const QByteArray &a, const QByteArray &b)
 {
@@ -79,7 +68,7 @@ bool makePrivateFile(const QString &path)
 
 qint64 ServiceStore::passwordDerivations()
 {
-    return s_derivations;
+    return passwordHashCount();
 }
 
 ServiceStore::ServiceStore()
