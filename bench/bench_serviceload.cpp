@@ -1,7 +1,7 @@
 // zpv-twitterd under load: N keep-alive clients, each sending M signed status
 // updates one after another (the next as soon as the last is answered), all
 // requests signed beforehand. Prints throughput and latency with the data
-// folder on disk and on tmpfs, beside the floor measured in the same run: the
+// folder on tmpfs and on disk, beside the floor measured in the same run: the
 // same clients fetching a page that touches neither signatures nor storage.
 #include "rawserviceclient.h"
 
@@ -13,14 +13,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace {
 
-const int clients = 8;
-const int requestsEach = 75;
+int clients = 8;
+int requestsEach = 75;
 const QString userName = QStringLiteral("load");
 const QString password = QStringLiteral("load-password");
 
@@ -48,11 +50,12 @@ Load drive(std::vector<std::unique_ptr<RawServiceClient>> &connections,
             return;
         }
         timers[c].start();
-        connections[c]->send(requests[c][next[c]++], [&, c](const RawServiceClient::Answer &answer) {
-            load.latenciesMs.push_back(double(timers[c].nsecsElapsed()) / 1e6);
-            load.failures += answer.status == 200 ? 0 : 1;
-            sendNext(c);
-        });
+        connections[c]->send(
+            requests[c][next[c]++], [&, c](const RawServiceClient::Answer &answer) {
+                load.latenciesMs.push_back(double(timers[c].nsecsElapsed()) / 1e6);
+                load.failures += answer.status == 200 ? 0 : 1;
+                sendNext(c);
+            });
     };
     QElapsedTimer total;
     total.start();
@@ -77,6 +80,11 @@ void print(const char *what, const Load &load, double floorPerSecond)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Optionally: bench_serviceload CLIENTS REQUESTS_EACH, e.g. a longer run to profile.
+    if (argc == 3) {
+        clients = std::max(1, std::atoi(argv[1]));
+        requestsEach = std::max(1, std::atoi(argv[2]));
+    }
     QTemporaryDir onDisk(QDir::tempPath() + QStringLiteral("/bench-load-XXXXXX"));
     QTemporaryDir onTmpfs(QStringLiteral("/dev/shm/bench-load-XXXXXX"));
     if (!onDisk.isValid() || !onTmpfs.isValid()) {
@@ -90,7 +98,8 @@ int main(int argc, char **argv)
     double floorPerSecond = 0;
     for (const QTemporaryDir *data : { &onTmpfs, &onDisk }) {
         QProcess service;
-        const QUrl base = startService(&service, data->filePath(QStringLiteral("data")), userName, password);
+        const QUrl base
+            = startService(&service, data->filePath(QStringLiteral("data")), userName, password);
         if (base.isEmpty()) {
             std::fprintf(stderr, "the service did not start\n");
             return 1;

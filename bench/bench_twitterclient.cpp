@@ -112,7 +112,8 @@ StorageRun runSideBySide(const QUrl &base, const QString &tag)
     }
     std::vector<QByteArray> signedUpdates;
     for (int i = -5; i < updates; ++i)
-        signedUpdates.push_back(raw.statusUpdate(QStringLiteral("Raw status %1 (%2)").arg(i).arg(tag)));
+        signedUpdates.push_back(
+            raw.statusUpdate(QStringLiteral("Raw status %1 (%2)").arg(i).arg(tag)));
     for (int i = -5; i < updates; ++i) {
         QElapsedTimer timer;
         timer.start();
@@ -143,10 +144,11 @@ QString syncsPerUpdate(const QString &dataDir)
     QProcess service;
     service.setStandardErrorFile(QProcess::nullDevice());
     service.start(strace,
-        { QStringLiteral("-f"), QStringLiteral("--seccomp-bpf"),
-            QStringLiteral("-e"), QStringLiteral("trace=fdatasync,fsync"), QStringLiteral("-o"), log,
-            QStringLiteral(ZPV_TWITTERD), QStringLiteral("--data"), dataDir + QStringLiteral("/data"),
-            QStringLiteral("--user"), userName + QLatin1Char(':') + password });
+        { QStringLiteral("-f"), QStringLiteral("--seccomp-bpf"), QStringLiteral("-e"),
+            QStringLiteral("trace=fdatasync,fsync"), QStringLiteral("-o"), log,
+            QStringLiteral(ZPV_TWITTERD), QStringLiteral("--data"),
+            dataDir + QStringLiteral("/data"), QStringLiteral("--user"),
+            userName + QLatin1Char(':') + password });
     const auto calls = [&log] {
         QFile file(log);
         if (!file.open(QIODevice::ReadOnly))
@@ -154,7 +156,10 @@ QString syncsPerUpdate(const QString &dataDir)
         static const QRegularExpression call(QStringLiteral("\\b(fdatasync|fsync)\\("));
         int count = 0;
         for (const QByteArray &line : file.readAll().split('\n'))
-            count += (!line.contains("resumed>") && call.match(QString::fromLatin1(line)).hasMatch()) ? 1 : 0;
+            count
+                += (!line.contains("resumed>") && call.match(QString::fromLatin1(line)).hasMatch())
+                ? 1
+                : 0;
         return count;
     };
     QString result = QStringLiteral("not measured (strace did not run the service)");
@@ -163,7 +168,8 @@ QString syncsPerUpdate(const QString &dataDir)
         if (raw.connectToService() && raw.signIn(userName, password)) {
             std::vector<QByteArray> signedUpdates;
             for (int i = 0; i < countedUpdates; ++i)
-                signedUpdates.push_back(raw.statusUpdate(QStringLiteral("Counted status %1").arg(i)));
+                signedUpdates.push_back(
+                    raw.statusUpdate(QStringLiteral("Counted status %1").arg(i)));
             const int before = calls();
             int failures = 0;
             for (const QByteArray &request : signedUpdates)
@@ -179,7 +185,8 @@ QString syncsPerUpdate(const QString &dataDir)
     }
     // Stopping strace would leave the service running without it: stop the service.
     QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(service.processId()));
-    const qint64 traced = children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toLongLong() : 0;
+    const qint64 traced
+        = children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toLongLong() : 0;
     if (traced > 0)
         ::kill(pid_t(traced), SIGTERM);
     if (!service.waitForFinished(5000))
@@ -229,11 +236,13 @@ void pageDuringSignIn(const QUrl &base)
                 loop.quit();
         };
         QElapsedTimer timer;
-        const QByteArray signIn = signer.signedRequest("POST", QStringLiteral("/oauth/access_token"),
-            { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
-                { QStringLiteral("x_auth_password"), password },
-                { QStringLiteral("x_auth_username"), userName } });
-        const QByteArray page = RawServiceClient::plainRequest("GET", QStringLiteral("/signup"), base);
+        const QByteArray signIn
+            = signer.signedRequest("POST", QStringLiteral("/oauth/access_token"),
+                { { QStringLiteral("x_auth_mode"), QStringLiteral("client_auth") },
+                    { QStringLiteral("x_auth_password"), password },
+                    { QStringLiteral("x_auth_username"), userName } });
+        const QByteArray page
+            = RawServiceClient::plainRequest("GET", QStringLiteral("/signup"), base);
         timer.start();
         signer.send(signIn, [&](const RawServiceClient::Answer &) {
             signInMs.push_back(msSince(timer));
@@ -273,8 +282,8 @@ Run runClientMode(bool perRequest, const QString &tag)
     for (int i = 0; i < updates; ++i) {
         QElapsedTimer one;
         one.start();
-        const bool ok = clientTweet(client,
-            QStringLiteral("Benchmark status %1 of %2 (%3)").arg(i).arg(updates).arg(tag));
+        const bool ok = clientTweet(
+            client, QStringLiteral("Benchmark status %1 of %2 (%3)").arg(i).arg(updates).arg(tag));
         run.latencies.ms.push_back(msSince(one));
         run.latencies.failures += ok ? 0 : 1;
     }

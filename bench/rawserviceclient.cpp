@@ -73,8 +73,8 @@ QByteArray RawServiceClient::signedRequest(
 
 QByteArray RawServiceClient::statusUpdate(const QString &text) const
 {
-    return signedRequest("POST", QStringLiteral("/1/statuses/update.xml"),
-        { { QStringLiteral("status"), text } });
+    return signedRequest(
+        "POST", QStringLiteral("/1/statuses/update.xml"), { { QStringLiteral("status"), text } });
 }
 
 bool RawServiceClient::signIn(const QString &user, const QString &password)
@@ -99,8 +99,9 @@ bool RawServiceClient::takeAnswer(Answer *answer)
         return false;
     const QByteArray head = m_buffer.left(end + 2).toLower();
     const qsizetype at = head.indexOf("\r\ncontent-length:");
-    const qsizetype length
-        = at < 0 ? 0 : head.mid(at + 17, head.indexOf('\r', at + 2) - at - 17).trimmed().toLongLong();
+    const qsizetype length = at < 0
+        ? 0
+        : head.mid(at + 17, head.indexOf('\r', at + 2) - at - 17).trimmed().toLongLong();
     if (m_buffer.size() < end + 4 + length)
         return false;
     answer->status = m_buffer.mid(9, 3).toInt();

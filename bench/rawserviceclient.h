@@ -34,7 +34,8 @@ public:
     // xAuth sign-in; afterwards signedRequest() signs with the account's token.
     bool signIn(const QString &user, const QString &password);
     // A whole request with a fresh nonce and timestamp, form-encoded body.
-    QByteArray signedRequest(const QByteArray &method, const QString &path, const Params &form) const;
+    QByteArray signedRequest(
+        const QByteArray &method, const QString &path, const Params &form) const;
     QByteArray statusUpdate(const QString &text) const;
     static QByteArray plainRequest(const QByteArray &method, const QString &path, const QUrl &base);
 

@@ -22,6 +22,7 @@ public:
 
 private:
     ServiceReply accessToken(const IncomingRequest &request) const;
+    ServiceReply newToken(const StoredUser &user, const QString &path) const;
     ServiceReply showUser(const IncomingRequest &request) const;
     ServiceReply updateStatus(const IncomingRequest &request) const;
     ServiceReply showStatus(const IncomingRequest &request, const QString &id) const;

@@ -16,6 +16,11 @@
 
 namespace {
 
+ServiceReply notStored(const QString &path)
+{
+    return ServiceReply::error(500, path, QStringLiteral("Could not store the request"));
+}
+
 // Descriptors kept free for the database, uploads and the listening socket.
 constexpr rlim_t ReservedFiles = 64;
 
@@ -151,13 +156,14 @@ bool TwitterService::start(QString *error)
     m_baseUrl.setHost(shown.toString());
     m_baseUrl.setPort(m_daemon.port());
     m_context = { &m_store, m_verifier.get(),
-        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), m_uploadDir };
+        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), m_uploadDir, &m_pool };
     return true;
 }
 
 void TwitterService::stop()
 {
     m_daemon.stop();
+    m_pool.waitForDone();
     m_store.close();
 }
 
@@ -191,13 +197,40 @@ std::optional<ServiceReply> TwitterService::head(IncomingRequest &request)
         return ServiceReply::error(400, request.path, QStringLiteral("Malformed query string"));
     request.query = *query;
     request.signedUrls = signedUrls(request.header("host"), request.path);
+    if (!LinkRoutes::isUpload(request))
+        return std::nullopt;
     // Uploads are checked before their body is read, not after.
-    if (LinkRoutes::isUpload(request))
-        return m_links.beginUpload(request);
-    return std::nullopt;
+    if (!m_store.begin())
+        return notStored(request.path);
+    auto refusal = m_links.beginUpload(request);
+    if (!m_store.commit())
+        return notStored(request.path);
+    return refusal;
+}
+
+// One transaction per request, and one more for what it does once the work it
+// waits for is done: an answer goes out only after its writes are committed.
+ServiceReply TwitterService::committed(
+    const QString &path, const std::function<ServiceReply()> &handle)
+{
+    if (!m_store.begin())
+        return notStored(path);
+    ServiceReply reply = handle();
+    if (!m_store.commit())
+        return notStored(path);
+    if (reply.whenDone)
+        reply.whenDone = [this, path, whenDone = std::move(reply.whenDone)] {
+            return committed(path, whenDone);
+        };
+    return reply;
 }
 
 ServiceReply TwitterService::complete(IncomingRequest &request)
+{
+    return committed(request.path, [this, &request] { return route(request); });
+}
+
+ServiceReply TwitterService::route(IncomingRequest &request)
 {
     if (LinkRoutes::isUpload(request))
         return m_links.finishUpload(request);
