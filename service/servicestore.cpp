@@ -87,8 +87,9 @@ bool ServiceStore::open(const QString &databasePath, QString *error)
     // A commit is one append to the write-ahead log. With synchronous=NORMAL
     // SQLite does not sync the log at commit (a kill loses nothing, a power
     // cut the commits since the last sync), so syncLog() syncs it after each
-    // commit an answer acknowledges: one fdatasync per status. Commits left
-    // unsynced hold only nonces of requests already answered, which were
+    // commit an answer acknowledges: one fdatasync per status update, where
+    // the rollback journal's two commits (nonce, status) took eight. Commits
+    // left unsynced hold only nonces of requests already answered, which were
     // refused or only read, so replaying them stores nothing. Where the log
     // cannot be used, the rollback journal with synchronous=FULL syncs every
     // commit itself.
@@ -181,7 +182,8 @@ bool ServiceStore::wrote(Kept kept)
 }
 
 // SQLite's own sync of the log file, which also syncs the folder the first
-// time after the log was made.
+// time after the log was made. The handle is of the system SQLite linked here,
+// the one Debian's Qt driver runs on.
 bool ServiceStore::syncLog()
 {
     if (!m_walLog)
