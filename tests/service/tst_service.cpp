@@ -105,7 +105,7 @@ struct Client
 
     // "METHOD target" and head lines, written as given on a connection of its
     // own, with a Content-Length unless the lines say how long the body is.
-    // The answer ends at its Content-Length, when the service hangs up, or after 10 s.
+    // The answer ends at its Content-Length, when the connection ends or fails, or after 10 s.
     Reply send(const QByteArray &line, QByteArray lines = {}, const QByteArray &body = {}) const
     {
         if (!lines.contains("Content-Length") && !lines.contains("Transfer-Encoding"))
@@ -123,6 +123,7 @@ struct Client
                 loop.quit();
         });
         QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+        QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         socket.connectToHost(base.host(), quint16(base.port()));
         socket.write(line + " HTTP/1.1\r\nHost: " + base.authority().toLatin1()
