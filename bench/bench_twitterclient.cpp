@@ -357,7 +357,7 @@ int main(int argc, char **argv)
     }
     std::printf("storage per update (raw on disk - raw on tmpfs): %.2f ms\n",
         runs[0].raw.p50() - runs[1].raw.p50());
-    std::printf("\nservice fdatasync+fsync per status update, data on disk: %s\n",
+    std::printf("\nservice fdatasync+fsync per status update (strace), data on disk: %s\n",
         qPrintable(syncsPerUpdate(onDisk.path())));
     std::fflush(stdout);
 

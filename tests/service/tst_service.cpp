@@ -478,8 +478,10 @@ private Q_SLOTS:
                 bob = client.signIn("bob", "pw");
             // Killed at varied moments while updates come one after another.
             bool killed = false;
-            QTimer::singleShot(
-                10 + round * 7, [&] { killed = ::kill(pid_t(service.processId()), SIGKILL) == 0; });
+            QTimer::singleShot(10 + round * 7, &service, [&] {
+                const qint64 pid = service.processId(); // 0 would be this process group
+                killed = pid <= 0 || ::kill(pid_t(pid), SIGKILL) == 0;
+            });
             for (int i = 0; !killed; ++i) {
                 const Reply reply
                     = client.call(Update, status(QString("round %1, %2").arg(round).arg(i)), bob);
@@ -497,6 +499,8 @@ private Q_SLOTS:
                 again.call("GET /1/statuses/show/" + posted.xml("id").toLatin1() + ".xml", {}, bob)
                     .xml("text"),
                 posted.xml("text"));
+        service.terminate();
+        QVERIFY(service.waitForFinished(20000));
     }
 
     void commandLine_data()
