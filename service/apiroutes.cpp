@@ -1,5 +1,6 @@
 #include "apiroutes.h"
 
+#include "passwordhash.h"
 #include "randomtext.h"
 #include "servicestore.h"
 #include "statusrules.h"
@@ -7,6 +8,9 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
 
 namespace {
 
@@ -73,23 +77,45 @@ ServiceReply ApiRoutes::accessToken(const IncomingRequest &request) const
     const auto name = strictUtf8(formValue(request.form, "x_auth_username").value_or(QByteArray()));
     const auto password
         = strictUtf8(formValue(request.form, "x_auth_password").value_or(QByteArray()));
-    const auto user = name && password && !name->isEmpty()
-        ? m_context.store->checkPassword(*name, *password)
-        : std::nullopt;
-    if (!user)
+    if (!name || !password || name->isEmpty())
         return ServiceReply::error(
             401, request.path, QStringLiteral("Invalid user name or password"));
-    return grantAccess(m_context, request, *user);
+    return withPasswordChecked(m_context, *name, *password,
+        [context = m_context, path = request.path](const std::optional<StoredUser> &user) {
+            return user
+                ? grantAccess(context, path, *user)
+                : ServiceReply::error(401, path, QStringLiteral("Invalid user name or password"));
+        });
+}
+
+ServiceReply ApiRoutes::withPasswordChecked(const ServiceContext &context, const QString &name,
+    const QString &password, std::function<ServiceReply(const std::optional<StoredUser> &)> then)
+{
+    // As much work for a name without an account as for a wrong password, so
+    // the answer's timing does not tell which names exist. Hashed on the pool:
+    // it takes milliseconds, in which other clients are served.
+    const auto found = context.store->credentials(name);
+    static const QByteArray noSalt(16, '\0');
+    auto hash = std::make_shared<QByteArray>();
+    const QFuture<void> hashed
+        = QtConcurrent::run(context.pool, [hash, password, salt = found ? found->salt : noSalt] {
+              *hash = passwordHash(password, salt);
+          });
+    return ServiceReply::later(hashed, [found, hash, then = std::move(then)] {
+        return then(found && samePasswordHash(*hash, found->passwordHash)
+                ? std::optional<StoredUser>(found->user)
+                : std::nullopt);
+    });
 }
 
 ServiceReply ApiRoutes::grantAccess(
-    const ServiceContext &context, const IncomingRequest &request, const StoredUser &user)
+    const ServiceContext &context, const QString &path, const StoredUser &user)
 {
     const StoredToken token { randomText(8, DigitAlphabet) + QLatin1Char('-')
             + randomText(41, AlphanumericAlphabet),
         randomText(42, AlphanumericAlphabet), user.id };
     if (!context.store->addToken(token))
-        return ServiceReply::error(500, request.path, QStringLiteral("Could not store the token"));
+        return ServiceReply::error(500, path, QStringLiteral("Could not store the token"));
     ServiceReply reply = ServiceReply::plain(formEncode({
         { "oauth_token", token.token.toUtf8() },
         { "oauth_token_secret", token.secret.toUtf8() },

@@ -5,6 +5,7 @@
 #include "servicecontext.h"
 #include "servicereply.h"
 
+#include <functional>
 #include <optional>
 
 // The signed resources: xAuth sign-in, the user check, status update and fetch.
@@ -21,7 +22,11 @@ public:
         const IncomingRequest &request, OAuthVerifier::Outcome *outcome);
     // A new access token for the user, answered as the sign-in answers.
     static ServiceReply grantAccess(
-        const ServiceContext &context, const IncomingRequest &request, const StoredUser &user);
+        const ServiceContext &context, const QString &path, const StoredUser &user);
+    // Checks the password on the pool and answers with then(the account, if it matched).
+    static ServiceReply withPasswordChecked(const ServiceContext &context, const QString &name,
+        const QString &password,
+        std::function<ServiceReply(const std::optional<StoredUser> &)> then);
 
 private:
     ServiceReply accessToken(const IncomingRequest &request) const;

@@ -152,14 +152,16 @@ ServiceReply AuthorizeRoutes::approve(const IncomingRequest &request)
     }
     const auto name = strictUtf8(formValue(request.form, "username").value_or(""));
     const auto password = strictUtf8(formValue(request.form, "password").value_or(""));
-    const auto user = name && password && !name->isEmpty()
-        ? m_context.store->checkPassword(*name, *password)
-        : std::nullopt;
-    if (!user)
+    if (!name || !password || name->isEmpty())
         return formPage(
             401, token, name.value_or(QString()), QStringLiteral("Invalid user name or password"));
-    const auto pin = m_tokens.approve(token, user->id, now);
-    return pin ? pinPage(*pin) : stalePage();
+    return ApiRoutes::withPasswordChecked(m_context, *name, *password,
+        [this, token, name = *name](const std::optional<StoredUser> &user) {
+            if (!user)
+                return formPage(401, token, name, QStringLiteral("Invalid user name or password"));
+            const auto pin = m_tokens.approve(token, user->id, QDateTime::currentSecsSinceEpoch());
+            return pin ? pinPage(*pin) : stalePage();
+        });
 }
 
 ServiceReply AuthorizeRoutes::accessToken(
@@ -183,5 +185,5 @@ ServiceReply AuthorizeRoutes::accessToken(
     if (!user)
         return ServiceReply::error(
             401, request.path, QStringLiteral("Invalid oauth_verifier parameter"));
-    return ApiRoutes::grantAccess(m_context, request, *user);
+    return ApiRoutes::grantAccess(m_context, request.path, *user);
 }

@@ -82,6 +82,7 @@ struct HttpDaemon::Exchange
     QByteArray target; // as on the request line
     bool started = false;
     bool answered = false;
+    bool abandoned = false; // held aside, then no answer could be queued
     int contentLengths = 0;
     QList<QByteArray> transferEncodings;
     BodyPlan plan;
@@ -267,14 +268,17 @@ struct HttpDaemon::Callbacks
         }
         if (exchange->spoolFailed)
             return refuse(connection, exchange, 500, QStringLiteral("Could not store the body"));
-        return answer(connection, exchange, daemon->m_handler->complete(in));
+        const ServiceReply reply = daemon->m_handler->complete(in);
+        if (reply.whenDone)
+            return MHD_Result(daemon->answerLater(connection, exchange, reply));
+        return answer(connection, exchange, reply);
     }
 
     static MHD_Result access(void *cls, MHD_Connection *connection, const char *,
         const char *method, const char *, const char *data, size_t *size, void **state)
     {
         auto *exchange = static_cast<Exchange *>(*state);
-        if (!exchange)
+        if (!exchange || exchange->abandoned)
             return MHD_NO;
         if (exchange->answered) {
             *size = 0;
@@ -309,7 +313,7 @@ HttpDaemon::~HttpDaemon()
 bool HttpDaemon::start(const Settings &settings, QString *error)
 {
     stop();
-    unsigned flags = MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_EPOLL | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     sockaddr_in v4 {};
     sockaddr_in6 v6 {};
     const sockaddr *address = reinterpret_cast<const sockaddr *>(&v6);
@@ -366,9 +370,34 @@ bool HttpDaemon::start(const Settings &settings, QString *error)
     return true;
 }
 
+int HttpDaemon::answerLater(
+    MHD_Connection *connection, Exchange *exchange, const ServiceReply &reply)
+{
+    MHD_suspend_connection(connection);
+    auto *watcher = new QFutureWatcher<void>(this);
+    m_suspended.insert(watcher, connection);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+        [this, watcher, connection, exchange, whenDone = reply.whenDone] {
+            m_suspended.remove(watcher);
+            watcher->deleteLater();
+            exchange->abandoned = Callbacks::answer(connection, exchange, whenDone()) != MHD_YES;
+            MHD_resume_connection(connection);
+            run();
+        });
+    watcher->setFuture(reply.pending);
+    return MHD_YES;
+}
+
 void HttpDaemon::stop()
 {
     m_timer.stop();
+    // The library must not be stopped with connections held aside; once
+    // resumed unanswered, it closes them.
+    for (auto waiting = m_suspended.cbegin(); waiting != m_suspended.cend(); ++waiting) {
+        delete waiting.key();
+        MHD_resume_connection(waiting.value());
+    }
+    m_suspended.clear();
     for (const QPointer<QObject> &drain : std::as_const(m_drains))
         delete drain.data();
     m_drains.clear();

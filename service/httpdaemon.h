@@ -1,6 +1,8 @@
 #ifndef HTTPDAEMON_H
 #define HTTPDAEMON_H
 
+#include <QFutureWatcher>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -9,12 +11,16 @@
 
 class HttpHandler;
 class QSocketNotifier;
+class ServiceReply;
+struct MHD_Connection;
 struct MHD_Daemon;
 
 // HTTP/1.1 (and HTTPS) on libmicrohttpd, driven from the Qt event loop of the
 // thread that starts it: one epoll descriptor watched by a QSocketNotifier and
 // a timer for the library's own deadlines. Every handler call therefore runs
-// on that thread, one at a time, beside the service's SQLite connection.
+// on that thread, one at a time, beside the service's SQLite connection. A
+// reply that waits for other work (ServiceReply::pending) holds its
+// connection aside meanwhile, and the others are served.
 class HttpDaemon : public QObject
 {
     Q_OBJECT
@@ -47,6 +53,7 @@ private:
 
     void run();
     void drain(int fd);
+    int answerLater(MHD_Connection *connection, Exchange *exchange, const ServiceReply &reply);
 
     HttpHandler *m_handler;
     MHD_Daemon *m_daemon = nullptr;
@@ -57,6 +64,7 @@ private:
     QByteArray m_keyPem;
     QString m_lastLibraryMessage;
     QList<QPointer<QObject>> m_drains;
+    QHash<QFutureWatcher<void> *, MHD_Connection *> m_suspended;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <QString>
 
 class OAuthVerifier;
+class QThreadPool;
 class ServiceStore;
 
 // What the route groups share; owned by the server.
@@ -13,6 +14,8 @@ struct ServiceContext
     OAuthVerifier *verifier = nullptr;
     QString baseUrl;
     QString uploadDir;
+    // Work that would hold up every other connection, such as password hashing.
+    QThreadPool *pool = nullptr;
 };
 
 #endif

@@ -48,3 +48,12 @@ ServiceReply ServiceReply::file(const QString &path, const QByteArray &contentTy
     reply.filePath = path;
     return reply;
 }
+
+ServiceReply ServiceReply::later(
+    const QFuture<void> &pending, std::function<ServiceReply()> whenDone)
+{
+    ServiceReply reply;
+    reply.pending = pending;
+    reply.whenDone = std::move(whenDone);
+    return reply;
+}

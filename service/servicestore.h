@@ -3,18 +3,27 @@
 
 #include "servicerecords.h"
 
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
 
 // The service's SQLite database: accounts, access tokens, seen nonces,
-// statuses, short links and uploads. Every write is committed before the
-// caller answers its request.
+// statuses, short links and uploads.
 class ServiceStore
 {
 public:
+    // What a sign-in compares against.
+    struct Credentials
+    {
+        StoredUser user;
+        QByteArray salt;
+        QByteArray passwordHash;
+    };
+
     ServiceStore();
     ~ServiceStore();
     ServiceStore(const ServiceStore &) = delete;
@@ -23,10 +32,16 @@ public:
     bool open(const QString &databasePath, QString *error);
     void close();
 
+    // The writes between begin() and commit() are one transaction; a write
+    // outside them is one of its own. A commit holding an account, token,
+    // status, link or upload is on disk when commit() returns, as answers
+    // acknowledge those; one holding only spent nonces is not (see open()).
+    bool begin();
+    bool commit();
+    void rollback();
+
     bool setUser(const QString &screenName, const QString &password);
-    // As much work for a name without an account as for a wrong password, so
-    // the answer's timing does not tell which names exist.
-    std::optional<StoredUser> checkPassword(const QString &screenName, const QString &password);
+    std::optional<Credentials> credentials(const QString &screenName);
     // Password hashes computed by this process so far.
     static qint64 passwordDerivations();
     std::optional<StoredUser> user(qint64 id);
@@ -52,10 +67,20 @@ public:
     std::optional<StoredUpload> upload(const QString &id);
 
 private:
-    QList<StoredStatus> statuses(const QString &where, const QVariantList &values, int limit);
+    enum class Kept { UntilSynced, Durably };
+
+    // Prepared once per connection, bound and run again on every use.
+    QSqlQuery &prepared(const QString &statement, const QVariantList &values);
     bool exec(const QString &statement, const QVariantList &values = {});
+    bool wrote(Kept kept);
+    bool syncLog();
+    QList<StoredStatus> statuses(const QString &where, const QVariantList &values, int limit);
 
     QString m_connection;
+    QHash<QString, QSqlQuery> m_statements;
+    bool m_inTransaction = false;
+    bool m_mustSync = false;
+    bool m_walLog = false;
 };
 
 #endif

@@ -1,5 +1,5 @@
 #include "twitterservice.h"
-
+#include "passwordhash.h"
 #include "servicelogging.h"
 
 #include <QDir>
@@ -15,6 +15,11 @@
 #include <unistd.h>
 
 namespace {
+
+ServiceReply notStored(const QString &path)
+{
+    return ServiceReply::error(500, path, QStringLiteral("Could not store the request"));
+}
 
 // Descriptors kept free for the database, uploads and the listening socket.
 constexpr rlim_t ReservedFiles = 64;
@@ -131,12 +136,13 @@ bool TwitterService::start(QString *error)
     }
     if (m_options.autoApprove) {
         const auto &[name, password] = m_options.users.constFirst();
-        const auto approver = m_store.checkPassword(name, password);
-        if (!approver) {
+        const auto approver = m_store.credentials(name);
+        if (!approver
+            || !samePasswordHash(passwordHash(password, approver->salt), approver->passwordHash)) {
             *error = QStringLiteral("cannot find the account %1 to approve as").arg(name);
             return false;
         }
-        m_authorize.setAutoApprover(approver);
+        m_authorize.setAutoApprover(approver->user);
     }
     QHash<QString, QString> consumers;
     for (const auto &consumer : std::as_const(m_options.consumers))
@@ -162,13 +168,14 @@ bool TwitterService::start(QString *error)
     m_baseUrl.setHost(shown.toString());
     m_baseUrl.setPort(m_daemon.port());
     m_context = { &m_store, m_verifier.get(),
-        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), m_uploadDir };
+        m_baseUrl.toString(QUrl::FullyEncoded | QUrl::StripTrailingSlash), m_uploadDir, &m_pool };
     return true;
 }
 
 void TwitterService::stop()
 {
     m_daemon.stop();
+    m_pool.waitForDone();
     m_store.close();
 }
 
@@ -202,13 +209,40 @@ std::optional<ServiceReply> TwitterService::head(IncomingRequest &request)
         return ServiceReply::error(400, request.path, QStringLiteral("Malformed query string"));
     request.query = *query;
     request.signedUrls = signedUrls(request.header("host"), request.path);
+    if (!LinkRoutes::isUpload(request))
+        return std::nullopt;
     // Uploads are checked before their body is read, not after.
-    if (LinkRoutes::isUpload(request))
-        return m_links.beginUpload(request);
-    return std::nullopt;
+    if (!m_store.begin())
+        return notStored(request.path);
+    auto refusal = m_links.beginUpload(request);
+    if (!m_store.commit())
+        return notStored(request.path);
+    return refusal;
+}
+
+// One transaction per request, and one more for what it does once the work it
+// waits for is done: an answer goes out only after its writes are committed.
+ServiceReply TwitterService::committed(
+    const QString &path, const std::function<ServiceReply()> &handle)
+{
+    if (!m_store.begin())
+        return notStored(path);
+    ServiceReply reply = handle();
+    if (!m_store.commit())
+        return notStored(path);
+    if (reply.whenDone)
+        reply.whenDone = [this, path, whenDone = std::move(reply.whenDone)] {
+            return committed(path, whenDone);
+        };
+    return reply;
 }
 
 ServiceReply TwitterService::complete(IncomingRequest &request)
+{
+    return committed(request.path, [this, &request] { return route(request); });
+}
+
+ServiceReply TwitterService::route(IncomingRequest &request)
 {
     if (LinkRoutes::isUpload(request))
         return m_links.finishUpload(request);

@@ -15,6 +15,7 @@
 
 #include <QObject>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <memory>
@@ -48,6 +49,8 @@ private:
     bool makeDataDir(QString *error);
     void removeLeftoverUploads();
     QStringList signedUrls(const QByteArray &host, const QString &path) const;
+    ServiceReply route(IncomingRequest &request);
+    ServiceReply committed(const QString &path, const std::function<ServiceReply()> &handle);
     bool readTls(HttpDaemon::Settings *settings, QString *error) const;
 
     ServiceOptions m_options;
@@ -56,6 +59,7 @@ private:
     QString m_uploadDir;
     QUrl m_baseUrl;
     ServiceStore m_store;
+    QThreadPool m_pool;
     std::unique_ptr<OAuthVerifier> m_verifier;
     ServiceContext m_context;
     ApiRoutes m_api;

@@ -12,6 +12,7 @@
 #include <QOAuth1Signature>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,7 +132,7 @@ struct Client
 
     // "METHOD target" and head lines, written as given on a connection of its
     // own, with a Content-Length unless the lines say how long the body is.
-    // The answer ends at its Content-Length, when the service hangs up, or after 10 s.
+    // The answer ends at its Content-Length, when the connection ends or fails, or after 10 s.
     Reply send(const QByteArray &line, QByteArray lines = {}, const QByteArray &body = {}) const
     {
         if (!lines.contains("Content-Length") && !lines.contains("Transfer-Encoding"))
@@ -149,6 +150,7 @@ struct Client
                 loop.quit();
         });
         QObject::connect(&socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
+        QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
         QTimer::singleShot(10000, &loop, &QEventLoop::quit);
         socket.connectToHost(base.host(), quint16(base.port()));
         socket.write(line + " HTTP/1.1\r\nHost: " + base.authority().toLatin1()
@@ -193,6 +195,7 @@ class TestService : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_data;
     std::unique_ptr<TwitterService> m_service;
     Client m_client;
     Credentials m_alice;
@@ -209,6 +212,22 @@ private Q_SLOTS:
                 "carol:p@ss w%rd&=+\u00fc:x", "--consumer", "SecondKey:Second%Secret&" },
             &error));
         options.consumers.prepend(ServiceOptions::defaultConsumer());
+        // An account as earlier versions stored it, hashed by Python's hashlib, in a
+        // database left in rollback-journal mode.
+        {
+            QSqlDatabase legacy = QSqlDatabase::addDatabase("QSQLITE", "legacy");
+            legacy.setDatabaseName(m_data.filePath("zpv-twitterd.sqlite"));
+            QVERIFY(legacy.open());
+            QSqlQuery query(legacy);
+            QVERIFY(query.exec("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                               "screen_name TEXT NOT NULL UNIQUE, name TEXT NOT NULL, "
+                               "salt BLOB NOT NULL, password_hash BLOB NOT NULL)"));
+            QVERIFY(query.exec("INSERT INTO users VALUES (7, 'dave', 'dave', "
+                               "X'5a1e7c0ffee0ddba11ad5eed0b0e1234', X'bf719fc590d9d20f2dba7b45"
+                               "80a07cd900fad734c63f2d2f739403c0d84082c2')"));
+        }
+        QSqlDatabase::removeDatabase("legacy");
+        options.dataDir = m_data.path();
         m_service = std::make_unique<TwitterService>(options);
         QVERIFY2(m_service->start(&error), qPrintable(error));
         m_client.base = m_service->baseUrl();
@@ -254,6 +273,8 @@ private Q_SLOTS:
         row("password to encode", SignIn, xAuth("carol", "p@ss w%rd&=+\u00fc:x"), 200, "", "", 1);
         row("secret to encode", SignIn, alice, 200, "", "consumer SecondKey:Second%Secret&", 1);
         row("wrong password", SignIn, xAuth("alice", "Correct horse"), 401, wrong, "", 1);
+        row("stored by an earlier version", SignIn, xAuth("dave", "d\u00e4ve's old p@ss"), 200, "",
+            "", 1);
         row("unknown user", SignIn, xAuth("mallory", "correct horse"), 401, wrong, "", 1);
         row("unknown consumer", SignIn, alice, 401, "Invalid consumer key", "consumer K:x");
         row("bad consumer secret", SignIn, alice, 401, forged,
@@ -638,6 +659,45 @@ private Q_SLOTS:
         QCOMPARE(Client { service.baseUrl() }.send("GET /signup").status, 200);
         for (QTcpSocket &socket : silent)
             QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 500);
+    }
+
+    void killedServiceKeepsAnsweredUpdates()
+    {
+        QTemporaryDir data;
+        Credentials bob;
+        QList<Reply> answered;
+        for (int round = 0; round < 8; ++round) {
+            QProcess service;
+            const Client client { startBinary(&service,
+                QStringList { "--data", data.path() }
+                    + (round ? QStringList() : QStringList { "--user", "bob:pw" })) };
+            if (round == 0)
+                bob = client.signIn("bob", "pw");
+            // Killed at varied moments while updates come one after another.
+            bool killed = false;
+            QTimer::singleShot(10 + round * 7, &service, [&] {
+                const qint64 pid = service.processId(); // 0 would be this process group
+                killed = pid <= 0 || ::kill(pid_t(pid), SIGKILL) == 0;
+            });
+            for (int i = 0; !killed; ++i) {
+                const Reply reply
+                    = client.call(Update, status(QString("round %1, %2").arg(round).arg(i)), bob);
+                if (reply.status == 200)
+                    answered.append(reply);
+            }
+            service.waitForFinished(20000);
+            QCOMPARE(service.exitStatus(), QProcess::CrashExit);
+        }
+        QVERIFY(!answered.isEmpty());
+        QProcess service;
+        const Client again { startBinary(&service, { "--data", data.path() }) };
+        for (const Reply &posted : std::as_const(answered))
+            QCOMPARE(
+                again.call("GET /1/statuses/show/" + posted.xml("id").toLatin1() + ".xml", {}, bob)
+                    .xml("text"),
+                posted.xml("text"));
+        service.terminate();
+        QVERIFY(service.waitForFinished(20000));
     }
 
     void commandLine_data()
