@@ -244,6 +244,11 @@ void setExtendedAttributesDisabled(bool disabled)
     xattrDisabled = disabled;
 }
 
+bool extendedAttributesDisabled()
+{
+    return xattrDisabled;
+}
+
 QString sidecarPath(const QString &path)
 {
     const QFileInfo info(path);
