@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <sys/xattr.h>
@@ -137,26 +138,49 @@ int showGallery(const QStringList &files)
     return shown;
 }
 
-// Microseconds per file of one pass.
+// Microseconds per file of one pass: wall-clock time, and the CPU time of
+// this thread (which other work on a shared machine does not inflate).
+struct PerFile
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+double threadCpuNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e9 + double(now.tv_nsec);
+}
+
 template<typename Pass>
-double timePass(Pass pass)
+PerFile timePass(Pass pass)
 {
     QElapsedTimer timer;
+    const double cpu = threadCpuNs();
     timer.start();
     pass();
-    return double(timer.nsecsElapsed()) / 1000.0 / galleryCount;
+    return { double(timer.nsecsElapsed()) / 1000.0 / galleryCount,
+        (threadCpuNs() - cpu) / 1000.0 / galleryCount };
 }
 
 // Per-file medians by figure name, for the summary.
-std::map<std::string, double> figures;
+std::map<std::string, PerFile> figures;
 
-void record(benchmark::State &state, const char *name, QList<double> perFile)
+void record(benchmark::State &state, const char *name, const QList<PerFile> &passes)
 {
-    std::sort(perFile.begin(), perFile.end());
-    const double median = perFile.isEmpty() ? 0 : perFile.at(perFile.size() / 2);
-    figures[name] = median;
+    const auto median = [&passes](double PerFile::*field) {
+        QList<double> values;
+        for (const PerFile &pass : passes)
+            values << pass.*field;
+        std::sort(values.begin(), values.end());
+        return values.isEmpty() ? 0 : values.at(values.size() / 2);
+    };
+    const PerFile figure { median(&PerFile::wall), median(&PerFile::cpu) };
+    figures[name] = figure;
     state.counters["files"] = double(galleryCount);
-    state.counters["per_file_us"] = median;
+    state.counters["wall_us_per_file"] = figure.wall;
+    state.counters["cpu_us_per_file"] = figure.cpu;
 }
 
 // The floor: nothing but the read of each file's badge attribute.
@@ -165,16 +189,16 @@ void BM_GalleryXattrFloor(benchmark::State &state)
     QList<QByteArray> native;
     for (const QString &file : gallery())
         native << QFile::encodeName(file);
-    QList<double> perFile;
+    QList<PerFile> passes;
     for (auto _ : state) {
-        perFile << timePass([&native] {
+        passes << timePass([&native] {
             char value[4096];
             for (const QByteArray &file : std::as_const(native))
                 benchmark::DoNotOptimize(
                     ::getxattr(file.constData(), "user.zpv.BadgeData", value, sizeof value));
         });
     }
-    record(state, "floor", perFile);
+    record(state, "floor", passes);
 }
 BENCHMARK(BM_GalleryXattrFloor)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -183,10 +207,10 @@ void BM_GalleryWarm(benchmark::State &state)
     metadata();
     const QStringList &files = gallery();
     showGallery(files);
-    QList<double> perFile;
+    QList<PerFile> passes;
     for (auto _ : state)
-        perFile << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
-    record(state, "warm", perFile);
+        passes << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+    record(state, "warm", passes);
 }
 BENCHMARK(BM_GalleryWarm)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -196,40 +220,43 @@ void BM_GalleryCold(benchmark::State &state)
 {
     metadata();
     const QStringList &files = gallery();
-    QList<double> perFile;
+    QList<PerFile> passes;
     for (auto _ : state) {
         state.PauseTiming();
         ClipFramePrivate::clearProbeCache();
         for (const QString &file : files)
             forgetStoredProbe(file);
         state.ResumeTiming();
-        perFile << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+        passes << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
     }
-    record(state, "cold", perFile);
+    record(state, "cold", passes);
 }
 BENCHMARK(BM_GalleryCold)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 // The first pass of a new process over files an earlier process has shown:
 // this benchmark run as a child, which times its own pass (so its start-up
-// is not counted, its one-time set-up of images and fonts is).
+// is not counted, its one-time set-up of images and fonts is) and says how
+// many files it had to look into.
 void BM_GallerySecondProcess(benchmark::State &state)
 {
     metadata();
     showGallery(gallery());
-    QList<double> perFile;
+    QList<PerFile> passes;
+    int probes = 0;
     for (auto _ : state) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(), { QLatin1String(decoratePassOption) });
-        bool ok = false;
-        const double figure = child.waitForFinished(600000) && child.exitCode() == 0
-            ? child.readAllStandardOutput().trimmed().toDouble(&ok)
-            : 0;
-        if (!ok)
+        const QList<QByteArray> report = child.waitForFinished(600000) && child.exitCode() == 0
+            ? child.readAllStandardOutput().simplified().split(' ')
+            : QList<QByteArray>();
+        if (report.size() != 3)
             std::abort();
-        perFile << figure;
+        passes << PerFile { report.at(0).toDouble(), report.at(1).toDouble() };
+        probes = std::max(probes, report.at(2).toInt());
     }
-    record(state, "second", perFile);
+    record(state, "second", passes);
+    state.counters["probes"] = probes;
 }
 BENCHMARK(BM_GallerySecondProcess)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -237,9 +264,8 @@ int decoratePass()
 {
     metadata();
     const QStringList &files = gallery();
-    const double perFile
-        = timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
-    std::printf("%.3f\n", perFile);
+    const PerFile pass = timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+    std::printf("%.3f %.3f %d\n", pass.wall, pass.cpu, ClipFramePrivate::probesMade());
     return 0;
 }
 
@@ -247,23 +273,25 @@ void printSummary()
 {
     const auto at = [](const char *name) {
         const auto it = figures.find(name);
-        return it == figures.end() ? 0.0 : it->second;
+        return it == figures.end() ? PerFile() : it->second;
     };
-    const double floor = at("floor");
-    const double warm = at("warm");
-    if (floor <= 0)
+    const PerFile floor = at("floor");
+    const PerFile warm = at("warm");
+    if (floor.wall <= 0 || floor.cpu <= 0)
         return;
-    std::printf("\nGallery decorate, per file, %d files (medians of this run):\n", galleryCount);
-    std::printf("  %-32s %9.2f us\n", "raw getxattr floor", floor);
+    std::printf("\nGallery decorate, %d files, us per file (medians of this run; wall | CPU):\n",
+        galleryCount);
+    std::printf("  %-30s %8.2f | %8.2f\n", "raw getxattr floor", floor.wall, floor.cpu);
     const std::pair<const char *, const char *> rows[] = { { "warm", "warm" },
         { "cold, this process (probing)", "cold" }, { "cold, second process", "second" } };
     for (const auto &[label, name] : rows) {
-        const double us = at(name);
-        if (us <= 0)
+        const PerFile us = at(name);
+        if (us.wall <= 0)
             continue;
-        std::printf("  %-32s %9.2f us  %6.1fx floor", label, us, us / floor);
-        if (warm > 0 && std::strcmp(name, "warm") != 0)
-            std::printf("  %6.2fx warm", us / warm);
+        std::printf("  %-30s %8.2f | %8.2f   x floor %6.1f | %6.1f", label, us.wall, us.cpu,
+            us.wall / floor.wall, us.cpu / floor.cpu);
+        if (warm.wall > 0 && std::strcmp(name, "warm") != 0)
+            std::printf("   x warm %5.2f | %5.2f", us.wall / warm.wall, us.cpu / warm.cpu);
         std::printf("\n");
     }
 }

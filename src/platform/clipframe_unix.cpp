@@ -14,8 +14,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 
@@ -106,9 +108,14 @@ QString mtimeText(const struct stat &st)
 
 QJsonObject loadRecord(const QString &recordPath)
 {
-    QFile file(recordPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Most media have no record: asked of the system directly.
+    const int fd = ::open(QFile::encodeName(recordPath).constData(), O_RDONLY | O_CLOEXEC);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return {};
+    }
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
@@ -155,7 +162,7 @@ bool describesFile(const QJsonObject &record, const FileState &state)
 
 bool userRecordMatches(const QJsonObject &record, const FileState &state, bool checkFileTimes)
 {
-    if (record.value(QLatin1StringView("uri")).toString().toLatin1() != fileUri(state.path))
+    if (record.isEmpty() || record.value(QLatin1StringView("uri")).toString().toLatin1() != fileUri(state.path))
         return false;
     return !checkFileTimes || describesFile(record, state);
 }
