@@ -23,8 +23,8 @@ bool skip(QStringView &rest, QStringView literal)
 // not write there.
 bool readValue(QStringView &rest, char16_t end, QString &value)
 {
-    static const std::pair<QStringView, QChar> entities[] = { { u"&amp;", u'&' },
-        { u"&lt;", u'<' }, { u"&gt;", u'>' }, { u"&quot;", u'"' }, { u"&apos;", u'\'' } };
+    static const std::pair<QStringView, QChar> entities[] = { { u"&amp;", u'&' }, { u"&lt;", u'<' },
+        { u"&gt;", u'>' }, { u"&quot;", u'"' }, { u"&apos;", u'\'' } };
     value.clear();
     qsizetype i = 0;
     while (i < rest.size() && rest[i] != end) {

@@ -24,21 +24,84 @@ QHash<QString, BadgeInfo> badgeApplications;
 
 namespace {
 
-// The running times, each laid out once: a gallery draws the same few over
-// and over, and laying text out costs more than all the rest of a
-// thumbnail. Dropped with the application, as the fonts they hold are.
-struct DurationTexts
+// What every thumbnail draws again, made once. Dropped with the application,
+// as the fonts the texts hold are.
+struct DrawCache
 {
+    // The running times, each laid out once: laying text out costs more
+    // than all the rest of a thumbnail.
     QFont font { QStringLiteral("Arial"), 8, QFont::Normal, false };
     QHash<unsigned long, QStaticText> texts;
+    // A strip scaled to a width, and where it is not fully transparent:
+    // drawn over anything, the rest changes nothing, and most of an overlay
+    // is a hole.
+    struct Strip
+    {
+        QImage image;
+        QList<QRect> parts;
+    };
+    QHash<QPair<qint64, int>, Strip> strips;
 };
-DurationTexts *durationTexts = nullptr;
-QMutex durationTextsMutex;
+DrawCache *drawCache = nullptr;
+QMutex drawCacheMutex;
 
-void dropDurationTexts()
+void dropDrawCache()
 {
-    const QMutexLocker lock(&durationTextsMutex);
-    delete std::exchange(durationTexts, nullptr);
+    const QMutexLocker lock(&drawCacheMutex);
+    delete std::exchange(drawCache, nullptr);
+}
+
+DrawCache &cache()
+{
+    if (!drawCache) {
+        drawCache = new DrawCache;
+        qAddPostRoutine(dropDrawCache);
+    }
+    return *drawCache;
+}
+
+// Rows with the same runs of visible pixels, as rectangles.
+QList<QRect> visibleParts(const QImage &image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QList<QRect> parts;
+    QList<QPair<int, int>> runs;
+    int top = 0;
+    for (int y = 0; y <= argb.height(); ++y) {
+        QList<QPair<int, int>> row;
+        const auto *pixels
+            = y < argb.height() ? reinterpret_cast<const QRgb *>(argb.constScanLine(y)) : nullptr;
+        for (int x = 0; pixels && x < argb.width(); ++x) {
+            if (qAlpha(pixels[x]) == 0)
+                continue;
+            if (row.isEmpty() || row.last().second != x)
+                row.append({ x, x + 1 });
+            else
+                ++row.last().second;
+        }
+        if (y > 0 && row == runs)
+            continue;
+        for (const auto &[left, right] : std::as_const(runs))
+            parts.append(QRect(left, top, right - left, y - top));
+        runs = row;
+        top = y;
+    }
+    return parts;
+}
+
+DrawCache::Strip scaledStrip(const QImage &strip, int width)
+{
+    const QMutexLocker lock(&drawCacheMutex);
+    auto &strips = cache().strips;
+    const QPair<qint64, int> key(strip.cacheKey(), width);
+    auto it = strips.constFind(key);
+    if (it == strips.cend()) {
+        if (strips.size() >= 64)
+            strips.clear();
+        const QImage scaled = strip.scaledToWidth(width, Qt::FastTransformation);
+        it = strips.insert(key, { scaled, visibleParts(scaled) });
+    }
+    return *it;
 }
 
 // The text aligned right at the top of rect, with the pixels drawText()
@@ -46,25 +109,22 @@ void dropDurationTexts()
 // the painter is left with that clip, font and pen.
 void drawDuration(QPainter &painter, const QRect &rect, unsigned long duration)
 {
-    const QMutexLocker lock(&durationTextsMutex);
-    if (!durationTexts) {
-        durationTexts = new DurationTexts;
-        qAddPostRoutine(dropDurationTexts);
-    }
+    const QMutexLocker lock(&drawCacheMutex);
+    DrawCache &drawn = cache();
     // From an hour on the time is not valid and shows as nothing.
     const unsigned long key = std::min(duration, 3600ul);
-    auto it = durationTexts->texts.find(key);
-    if (it == durationTexts->texts.end()) {
+    auto it = drawn.texts.find(key);
+    if (it == drawn.texts.end()) {
         const QTime time(0, int(key / 60), int(key % 60));
         QStaticText text(time.toString(QStringLiteral("m:ss")) + u' ');
         text.setTextFormat(Qt::PlainText);
-        text.prepare(QTransform(), durationTexts->font);
-        it = durationTexts->texts.insert(key, text);
+        text.prepare(QTransform(), drawn.font);
+        it = drawn.texts.insert(key, text);
     }
     const QSizeF size = it->size();
     if (size.width() > rect.width() || size.height() > rect.height())
         painter.setClipRect(rect, Qt::IntersectClip);
-    painter.setFont(durationTexts->font);
+    painter.setFont(drawn.font);
     painter.setPen(QColor(255, 255, 255, 255));
     painter.drawStaticText(QPointF(rect.x() + rect.width() - size.width(), rect.y()), *it);
 }
@@ -75,8 +135,6 @@ QImage composeOverlay(const QImage &base, const QImage &strip, unsigned long dur
 {
     if (base.isNull())
         return QImage();
-    const QImage scaled
-        = strip.isNull() ? QImage() : strip.scaledToWidth(base.width(), Qt::FastTransformation);
 
     QImage result(base.size(), QImage::Format_ARGB32_Premultiplied);
     // Drawn over transparent, such a base comes out as it is: copied instead.
@@ -94,8 +152,15 @@ QImage composeOverlay(const QImage &base, const QImage &strip, unsigned long dur
 
     // The unscaled height on purpose: a strip scaled up runs past the bottom.
     const int y = base.height() - strip.height();
-    if (!scaled.isNull())
-        painter.drawImage(0, y, scaled);
+    if (!strip.isNull()) {
+        const DrawCache::Strip scaled = scaledStrip(strip, base.width());
+        // Parts by their own size: a strip of another pixel ratio is drawn whole.
+        if (scaled.image.devicePixelRatio() != 1.0)
+            painter.drawImage(0, y, scaled.image);
+        for (int i = 0; scaled.image.devicePixelRatio() == 1.0 && i < scaled.parts.size(); ++i)
+            painter.drawImage(
+                scaled.parts.at(i).topLeft() + QPoint(0, y), scaled.image, scaled.parts.at(i));
+    }
     if (duration > 0)
         drawDuration(painter, QRect(0, y, base.width(), strip.height()), duration);
     painter.end();

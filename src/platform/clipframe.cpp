@@ -68,8 +68,8 @@ bool probeFile(const QString &path, MediaProbe &result)
     }
     // What is kept on disk and what is probed is the file opened here, never
     // what a link leads to (such a file has its answer kept per user).
-    const Descriptor file(::open(
-        nativePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Descriptor file(
+        ::open(nativePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)))
         return false;
     const QString absolutePath = QFileInfo(path).absoluteFilePath();

@@ -61,9 +61,10 @@ bool useAttribute(int fd)
 
 QString recordPath(const QString &absolutePath)
 {
-    const QByteArray key = QCryptographicHash::hash(fileUri(absolutePath), QCryptographicHash::Sha1);
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-        + u"/zpv/probes/" + QString::fromLatin1(key.toHex());
+    const QByteArray key
+        = QCryptographicHash::hash(fileUri(absolutePath), QCryptographicHash::Sha1);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u"/zpv/probes/"
+        + QString::fromLatin1(key.toHex());
 }
 
 } // namespace

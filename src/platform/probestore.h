@@ -21,7 +21,8 @@
 // a link or a file we could not open: the per-user record alone then.
 bool loadStoredProbe(int fd, const QString &absolutePath, const struct stat &st, MediaProbe &probe);
 // Inconclusive answers (a file that could not be read) are not kept.
-void storeProbe(int fd, const QString &absolutePath, const struct stat &st, const MediaProbe &probe);
+void storeProbe(
+    int fd, const QString &absolutePath, const struct stat &st, const MediaProbe &probe);
 // Drops what is kept for the file: its attribute when the file is ours,
 // and the per-user record.
 void forgetStoredProbe(const QString &path);
