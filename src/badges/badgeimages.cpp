@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 QImage videoOverlayImage;
@@ -30,7 +31,7 @@ struct DrawCache
 {
     // The running times, each laid out once: laying text out costs more
     // than all the rest of a thumbnail.
-    QFont font { QStringLiteral("Arial"), 8, QFont::Normal, false };
+    std::optional<QFont> font;
     QHash<unsigned long, QStaticText> texts;
     // A strip scaled to a width, and where it is not fully transparent:
     // drawn over anything, the rest changes nothing, and most of an overlay
@@ -111,6 +112,8 @@ void drawDuration(QPainter &painter, const QRect &rect, unsigned long duration)
 {
     const QMutexLocker lock(&drawCacheMutex);
     DrawCache &drawn = cache();
+    if (!drawn.font)
+        drawn.font.emplace(QStringLiteral("Arial"), 8, QFont::Normal, false);
     // From an hour on the time is not valid and shows as nothing.
     const unsigned long key = std::min(duration, 3600ul);
     auto it = drawn.texts.find(key);
@@ -118,13 +121,13 @@ void drawDuration(QPainter &painter, const QRect &rect, unsigned long duration)
         const QTime time(0, int(key / 60), int(key % 60));
         QStaticText text(time.toString(QStringLiteral("m:ss")) + u' ');
         text.setTextFormat(Qt::PlainText);
-        text.prepare(QTransform(), drawn.font);
+        text.prepare(QTransform(), *drawn.font);
         it = drawn.texts.insert(key, text);
     }
     const QSizeF size = it->size();
     if (size.width() > rect.width() || size.height() > rect.height())
         painter.setClipRect(rect, Qt::IntersectClip);
-    painter.setFont(drawn.font);
+    painter.setFont(*drawn.font);
     painter.setPen(QColor(255, 255, 255, 255));
     painter.drawStaticText(QPointF(rect.x() + rect.width() - size.width(), rect.y()), *it);
 }

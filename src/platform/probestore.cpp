@@ -7,9 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -102,10 +103,15 @@ void storeProbe(int fd, const QString &absolutePath, const struct stat &st, cons
     if (!QDir().mkpath(folder)
         || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
         return;
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(value + '\n' + fileUri(absolutePath));
-    file.commit();
+    // Only a cache: a record a crash cuts short is refused and probed again,
+    // so it is not forced to disk.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    const QByteArray record = value + '\n' + fileUri(absolutePath);
+    if (file.open() && file.write(record) == record.size() && file.flush()
+        && ::rename(
+               QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData())
+            == 0)
+        file.setAutoRemove(false);
 }
 
 void forgetStoredProbe(const QString &path)

@@ -85,6 +85,7 @@ class TestClipFrame : public QObject
     QStringList m_locked;
 
 private Q_SLOTS:
+    void initTestCase() { cleanup(); }
     void cleanup()
     {
         ClipFramePrivate::setExtendedAttributesDisabled(false);
