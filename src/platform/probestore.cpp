@@ -21,7 +21,8 @@ constexpr char attributeName[] = "user.zpv-probe";
 // A value and a file URI; anything far larger is not one of ours.
 constexpr qint64 maxRecordSize = 64 * 1024;
 
-// "1 <inode> <size> <mtime ns> ": the file the answer after it was made for.
+// "1 <inode> <size> <mtime ns> ": the file, as it was, that the answer after
+// this stamp describes.
 QByteArray stampOf(const struct stat &st)
 {
     return "1 " + QByteArray::number(quint64(st.st_ino)) + ' '
