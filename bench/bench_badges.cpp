@@ -2,10 +2,12 @@
 #include "badges/filecopy.h"
 #include "platform/clipframe.h"
 #include "platform/clipframe_p.h"
+#include "platform/probestore.h"
 
 #include "mediafixtures.h"
 #include "metadatafixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,18 +19,29 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
 #include <memory>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 // A gallery of 10,000 files made once into a cache folder under $TMPDIR:
-// a few short clips and a photo, hard-linked under many names. Links share
-// their inode and so their badge, so each kind of file has its own source:
 // a quarter plain videos, a quarter plain photos, a quarter videos with one
-// badge and a quarter with two (half of the gallery badged).
+// badge and a quarter with two (half of the gallery badged). Each is a file
+// of its own with a badge of its own, as in a real gallery: what is learnt
+// about one (its probe, its badge) says nothing about another.
+//
+// The figures are per file, each the median of its passes, and printed side
+// by side at the end with the floor of the same run: a loop of raw getxattr
+// calls reading the badge attribute of the same files.
 namespace {
 
 constexpr int galleryCount = 10000;
+constexpr char decoratePassOption[] = "--decorate-pass";
 
 const QString shareId = QStringLiteral("{0F7B2C11-5E2A-4C61-9D0B-1A2B3C4D5E6F}");
 const QString uploadId = QStringLiteral("{A1B2C3D4-0000-4000-8000-00000000AB01}");
@@ -52,44 +65,52 @@ MetadataFixture &metadata()
     return fixture;
 }
 
+QString galleryFile(const QString &folder, int i, const QString &suffix)
+{
+    return folder
+        + QStringLiteral("/g/%1/file-%2.%3")
+              .arg(i / 1000)
+              .arg(i, 5, 10, QLatin1Char('0'))
+              .arg(suffix);
+}
+
 QStringList makeGallery()
 {
-    const QString folder = cacheFolder("zpv-bench-gallery");
-    QDir().mkpath(folder);
+    const QString folder = cacheFolder("zpv-bench-gallery-files");
+    const QString complete = folder + QStringLiteral("/complete");
     const QString sources[] = { folder + QStringLiteral("/plain.mp4"),
         folder + QStringLiteral("/plain.jpg"), folder + QStringLiteral("/one-badge.mp4"),
         folder + QStringLiteral("/two-badges.mp4") };
+    QStringList files;
+    for (int i = 0; i < galleryCount; ++i)
+        files << galleryFile(folder, i, QFileInfo(sources[i % 4]).suffix());
+    if (QFileInfo::exists(complete))
+        return files;
+
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
     for (const QString &source : sources) {
-        if (QFileInfo::exists(source))
-            continue;
         const bool made = source.endsWith(QStringLiteral(".jpg"))
             ? MediaFixtures::makeStill(source)
-            : MediaFixtures::makeClip(source, source.contains(QStringLiteral("two")) ? 65 : 5);
+            : MediaFixtures::makeClip(source, source.contains(QStringLiteral("two")) ? 65 : 5, 1);
         if (!made)
             std::abort();
     }
+    // Every badge names its own file, as a real one does.
     Badger badger;
-    if (!badger.badgeContent(shareId, QStringLiteral("https://x.test/1"), sources[2], 0)
-        || !badger.badgeContent(shareId, QStringLiteral("https://x.test/2"), sources[3], 0)
-        || !badger.badgeContent(uploadId, QStringLiteral("https://v.test/2"), sources[3], 0))
-        std::abort();
-
-    QStringList files;
     for (int i = 0; i < galleryCount; ++i) {
-        const QString &source = sources[i % 4];
-        const QString file = folder
-            + QStringLiteral("/g/%1/file-%2.%3")
-                  .arg(i / 1000)
-                  .arg(i, 5, 10, QLatin1Char('0'))
-                  .arg(QFileInfo(source).suffix());
-        if (!QFileInfo::exists(file)) {
-            QDir().mkpath(QFileInfo(file).absolutePath());
-            if (::link(QFile::encodeName(source).constData(), QFile::encodeName(file).constData())
-                != 0)
-                std::abort();
-        }
-        files << file;
+        const QString &file = files.at(i);
+        const QString n = QString::number(i);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        if (!QFile::copy(sources[i % 4], file)
+            || (i % 4 >= 2
+                && !badger.badgeContent(shareId, QStringLiteral("https://x.test/") + n, file, 0))
+            || (i % 4 == 3
+                && !badger.badgeContent(uploadId, QStringLiteral("https://v.test/") + n, file, 0)))
+            std::abort();
     }
+    if (!MediaFixtures::writeFile(complete, QByteArray()))
+        std::abort();
     return files;
 }
 
@@ -117,38 +138,163 @@ int showGallery(const QStringList &files)
     return shown;
 }
 
-void setCounters(benchmark::State &state)
+// Microseconds per file of one pass: wall-clock time, and the CPU time of
+// this thread (which other work on a shared machine does not inflate).
+struct PerFile
 {
-    state.counters["files"] = double(galleryCount);
-    state.counters["per_file"] = benchmark::Counter(double(galleryCount),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    double wall = 0;
+    double cpu = 0;
+};
+
+double threadCpuNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e9 + double(now.tv_nsec);
 }
 
-// Cold: no probe results cached; the file data is in the page cache.
-void BM_GalleryCold(benchmark::State &state)
+template<typename Pass>
+PerFile timePass(Pass pass)
 {
-    metadata();
-    const QStringList &files = gallery();
-    for (auto _ : state) {
-        state.PauseTiming();
-        ClipFramePrivate::clearProbeCache();
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(showGallery(files));
-    }
-    setCounters(state);
+    QElapsedTimer timer;
+    const double cpu = threadCpuNs();
+    timer.start();
+    pass();
+    return { double(timer.nsecsElapsed()) / 1000.0 / galleryCount,
+        (threadCpuNs() - cpu) / 1000.0 / galleryCount };
 }
-BENCHMARK(BM_GalleryCold)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// Per-file medians by figure name, for the summary.
+std::map<std::string, PerFile> figures;
+
+void record(benchmark::State &state, const char *name, const QList<PerFile> &passes)
+{
+    const auto median = [&passes](double PerFile::*field) {
+        QList<double> values;
+        for (const PerFile &pass : passes)
+            values << pass.*field;
+        std::sort(values.begin(), values.end());
+        return values.isEmpty() ? 0 : values.at(values.size() / 2);
+    };
+    const PerFile figure { median(&PerFile::wall), median(&PerFile::cpu) };
+    figures[name] = figure;
+    state.counters["files"] = double(galleryCount);
+    state.counters["wall_us_per_file"] = figure.wall;
+    state.counters["cpu_us_per_file"] = figure.cpu;
+}
+
+// The floor: nothing but the read of each file's badge attribute.
+void BM_GalleryXattrFloor(benchmark::State &state)
+{
+    QList<QByteArray> native;
+    for (const QString &file : gallery())
+        native << QFile::encodeName(file);
+    QList<PerFile> passes;
+    for (auto _ : state) {
+        passes << timePass([&native] {
+            char value[4096];
+            for (const QByteArray &file : std::as_const(native))
+                benchmark::DoNotOptimize(
+                    ::getxattr(file.constData(), "user.zpv.BadgeData", value, sizeof value));
+        });
+    }
+    record(state, "floor", passes);
+}
+BENCHMARK(BM_GalleryXattrFloor)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 void BM_GalleryWarm(benchmark::State &state)
 {
     metadata();
     const QStringList &files = gallery();
     showGallery(files);
+    QList<PerFile> passes;
     for (auto _ : state)
-        benchmark::DoNotOptimize(showGallery(files));
-    setCounters(state);
+        passes << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+    record(state, "warm", passes);
 }
-BENCHMARK(BM_GalleryWarm)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_GalleryWarm)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// Nothing learnt yet, in memory or on disk: every video is probed. The file
+// data is in the page cache.
+void BM_GalleryCold(benchmark::State &state)
+{
+    metadata();
+    const QStringList &files = gallery();
+    QList<PerFile> passes;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClipFramePrivate::clearProbeCache();
+        for (const QString &file : files)
+            forgetStoredProbe(file);
+        state.ResumeTiming();
+        passes << timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+    }
+    record(state, "cold", passes);
+}
+BENCHMARK(BM_GalleryCold)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// The first pass of a new process over files an earlier process has shown:
+// this benchmark run as a child, which times its own pass (so its start-up
+// is not counted, its one-time set-up of images and fonts is) and says how
+// many files it had to look into.
+void BM_GallerySecondProcess(benchmark::State &state)
+{
+    metadata();
+    showGallery(gallery());
+    QList<PerFile> passes;
+    int probes = 0;
+    for (auto _ : state) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), { QLatin1String(decoratePassOption) });
+        const QList<QByteArray> report = child.waitForFinished(600000) && child.exitCode() == 0
+            ? child.readAllStandardOutput().simplified().split(' ')
+            : QList<QByteArray>();
+        if (report.size() != 3)
+            std::abort();
+        passes << PerFile { report.at(0).toDouble(), report.at(1).toDouble() };
+        probes = std::max(probes, report.at(2).toInt());
+    }
+    record(state, "second", passes);
+    state.counters["probes"] = probes;
+}
+BENCHMARK(BM_GallerySecondProcess)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+int decoratePass()
+{
+    metadata();
+    const QStringList &files = gallery();
+    const PerFile pass = timePass([&files] { benchmark::DoNotOptimize(showGallery(files)); });
+    std::printf("%.3f %.3f %d\n", pass.wall, pass.cpu, ClipFramePrivate::probesMade());
+    return 0;
+}
+
+void printSummary()
+{
+    const auto at = [](const char *name) {
+        const auto it = figures.find(name);
+        return it == figures.end() ? PerFile() : it->second;
+    };
+    const PerFile floor = at("floor");
+    const PerFile warm = at("warm");
+    if (floor.wall <= 0 || floor.cpu <= 0)
+        return;
+    std::printf("\nGallery decorate, %d files, us per file (medians of this run; wall | CPU):\n",
+        galleryCount);
+    std::printf("  %-30s %8.2f | %8.2f\n", "raw getxattr floor", floor.wall, floor.cpu);
+    const std::pair<const char *, const char *> rows[] = { { "warm", "warm" },
+        { "cold, this process (probing)", "cold" }, { "cold, second process", "second" } };
+    for (const auto &[label, name] : rows) {
+        const PerFile us = at(name);
+        if (us.wall <= 0)
+            continue;
+        std::printf("  %-30s %8.2f | %8.2f   x floor %6.1f | %6.1f", label, us.wall, us.cpu,
+            us.wall / floor.wall, us.cpu / floor.cpu);
+        if (warm.wall > 0 && std::strcmp(name, "warm") != 0)
+            std::printf("   x warm %5.2f | %5.2f", us.wall / warm.wall, us.cpu / warm.cpu);
+        std::printf("\n");
+    }
+}
 
 // 1 GiB of real (non-repeating, non-sparse) data, made for the run and
 // deleted afterwards.
@@ -238,8 +384,11 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], decoratePassOption) == 0)
+        return decoratePass();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    printSummary();
     largeFileHolder.reset();
     benchmark::Shutdown();
     return 0;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QList>
 #include <QListWidget>
 #include <QStringList>
@@ -17,7 +18,9 @@ public:
     explicit ThumbnailGrid(const QList<QDir> &dirs, QWidget *parent = nullptr);
 
     QStringList selectedPaths() const;
-    // Reads the folders again.
+    // Reads the folders again; when they hold the same files as before
+    // (the folder reports attribute changes of its files too), only what
+    // changed is drawn again.
     void reload();
     // Draws one file's item again (after a share, or when it changed).
     void refreshFile(const QString &path);
@@ -26,10 +29,14 @@ public:
     static QImage decoratedThumbnail(const QString &path, QString *tooltip);
 
 private:
-    QListWidgetItem *itemFor(const QString &path) const;
+    QStringList listFolders() const;
+    // Draws the item again unless neither the file nor its badge changed
+    // since it was drawn.
+    void redraw(QListWidgetItem *item);
 
     QList<QDir> m_dirs;
     QFileSystemWatcher m_watcher;
+    QHash<QString, QListWidgetItem *> m_items; // by path
 };
 
 #endif

@@ -18,10 +18,15 @@ namespace {
 
 const QString attributeName = QStringLiteral("BadgeData");
 
+bool readBadgeText(const QString &path, QString &text, bool isVideo)
+{
+    return isVideo ? ClipFrame::getFileAttribute(path, attributeName, text)
+                   : ClipFrame::getPhotoFileAttribute(path, text);
+}
+
 bool readBadgeText(const QString &path, QString &text)
 {
-    return isVideoFile(path) ? ClipFrame::getFileAttribute(path, attributeName, text)
-                             : ClipFrame::getPhotoFileAttribute(path, text);
+    return readBadgeText(path, text, isVideoFile(path));
 }
 
 bool writeBadgeText(const QString &path, const QString &text)
@@ -72,13 +77,20 @@ bool Badger::reload()
     ready = false;
     if ((videoOverlayImage.isNull() || motionOverlayImage.isNull()) && !initBadgeImages())
         return false;
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (path.isEmpty())
         return false;
 
+    // As getBadgeContent; the read itself tells whether the file exists, so
+    // that is asked only when it fails.
+    const bool wasVideo = isVideo;
     isVideo = isVideoFile(path);
-    QString message;
-    if (!getBadgeContent(path, message, &badgeData) && !message.isEmpty())
+    QString text;
+    if (!readBadgeText(path, text, isVideo)) {
+        if (!QFileInfo::exists(path))
+            isVideo = wasVideo;
         return false;
+    }
+    xmlToBadgeData(text, &badgeData);
     if (isVideo && !ClipFrame::getDuration(path, duration))
         duration = 0;
     ready = true;

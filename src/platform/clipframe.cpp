@@ -2,12 +2,17 @@
 
 #include "platform/clipframe_p.h"
 #include "platform/mediaprobe.h"
+#include "platform/probestore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
 
+#include <atomic>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,27 +30,58 @@ constexpr int maxCachedProbes = 8192;
 
 QMutex cacheMutex;
 QHash<QString, CachedProbe> probeCache;
+std::atomic_int probeCount { 0 };
+
+qint64 mtimeOf(const struct stat &st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+struct Descriptor
+{
+    explicit Descriptor(int fd)
+        : fd(fd)
+    { }
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    const int fd;
+};
 
 bool probeFile(const QString &path, MediaProbe &result)
 {
     struct stat st;
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0
-        || !S_ISREG(st.st_mode))
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (path.isEmpty() || ::stat(nativePath.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     {
         QMutexLocker lock(&cacheMutex);
         const auto it = probeCache.constFind(path);
-        if (it != probeCache.cend() && it->size == st.st_size && it->mtime == mtime) {
+        if (it != probeCache.cend() && it->size == st.st_size && it->mtime == mtimeOf(st)) {
             result = it->probe;
             return true;
         }
     }
-    result = probeMedia(path);
+    // What is kept on disk and what is probed is the file opened here, never
+    // what a link leads to (such a file has its answer kept per user).
+    const Descriptor file(
+        ::open(nativePath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.fd >= 0 && (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)))
+        return false;
+    const QString absolutePath = QFileInfo(path).absoluteFilePath();
+    if (!loadStoredProbe(file.fd, absolutePath, st, result)) {
+        ++probeCount;
+        result = probeMedia(path, file.fd);
+        storeProbe(file.fd, absolutePath, st, result);
+    }
     QMutexLocker lock(&cacheMutex);
     if (probeCache.size() >= maxCachedProbes)
         probeCache.clear();
-    probeCache.insert(path, CachedProbe { st.st_size, mtime, result });
+    probeCache.insert(path, CachedProbe { st.st_size, mtimeOf(st), result });
     return true;
 }
 
@@ -55,6 +91,11 @@ void ClipFramePrivate::clearProbeCache()
 {
     QMutexLocker lock(&cacheMutex);
     probeCache.clear();
+}
+
+int ClipFramePrivate::probesMade()
+{
+    return probeCount;
 }
 
 ClipFrame::ClipFrame() = default;

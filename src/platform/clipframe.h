@@ -34,7 +34,8 @@
 //
 // isMovieFile and getDuration look into the file (never at its suffix): a
 // movie is a file with a video stream in a container that is not a still
-// image format. Results are cached by path, size and modification time.
+// image format. Results are cached by path, size and modification time,
+// and kept on disk for later processes (see probestore.h).
 class ClipFrame
 {
 public:

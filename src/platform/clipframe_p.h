@@ -16,9 +16,12 @@ QString userStorePath(const QString &path);
 // Makes every extended-attribute call fail with ENOTSUP, as on a file system
 // without user attributes.
 void setExtendedAttributesDisabled(bool disabled);
+bool extendedAttributesDisabled();
 
-// Forgets every cached probe result.
+// Forgets every probe result cached in this process (not those kept on disk).
 void clearProbeCache();
+// How many files this process has looked into.
+int probesMade();
 
 } // namespace ClipFramePrivate
 

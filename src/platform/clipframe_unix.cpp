@@ -14,8 +14,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,16 +89,41 @@ struct FileState
 {
     QString path; // absolute
     QByteArray nativePath;
-    struct stat st;
+    // Whether the file is there, st then holding its state; asked once.
+    bool stat() const
+    {
+        if (!statted)
+            exists = ::stat(nativePath.constData(), &st) == 0;
+        statted = true;
+        return exists;
+    }
+
+    mutable struct stat st = {};
+    mutable bool statted = false;
+    mutable bool exists = false;
 };
 
-bool statFile(const QString &path, FileState &state)
+// No system call yet: a reader whose attribute is there needs none.
+bool locateFile(const QString &path, FileState &state)
 {
     if (path.isEmpty())
         return false;
     state.path = QFileInfo(path).absoluteFilePath();
     state.nativePath = QFile::encodeName(state.path);
-    return ::stat(state.nativePath.constData(), &state.st) == 0;
+    return true;
+}
+
+bool statFile(const QString &path, FileState &state)
+{
+    return locateFile(path, state) && state.stat();
+}
+
+QString userRecordPath(const QString &absolutePath)
+{
+    const QByteArray key
+        = QCryptographicHash::hash(fileUri(absolutePath), QCryptographicHash::Sha1);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + u"/zpv/attributes/" + QString::fromLatin1(key.toHex()) + u".json";
 }
 
 QString mtimeText(const struct stat &st)
@@ -106,9 +133,14 @@ QString mtimeText(const struct stat &st)
 
 QJsonObject loadRecord(const QString &recordPath)
 {
-    QFile file(recordPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Most media have no record: asked of the system directly.
+    const int fd = ::open(QFile::encodeName(recordPath).constData(), O_RDONLY | O_CLOEXEC);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return {};
+    }
     return QJsonDocument::fromJson(file.readAll()).object();
 }
 
@@ -148,14 +180,16 @@ QJsonObject withAttribute(
 // size and time cannot tell, so it does not count.
 bool describesFile(const QJsonObject &record, const FileState &state)
 {
-    return record.value(QLatin1StringView("size")).toString()
+    return state.stat()
+        && record.value(QLatin1StringView("size")).toString()
         == QString::number(qint64(state.st.st_size))
         && record.value(QLatin1StringView("mtime")).toString() == mtimeText(state.st);
 }
 
 bool userRecordMatches(const QJsonObject &record, const FileState &state, bool checkFileTimes)
 {
-    if (record.value(QLatin1StringView("uri")).toString().toLatin1() != fileUri(state.path))
+    if (record.isEmpty()
+        || record.value(QLatin1StringView("uri")).toString().toLatin1() != fileUri(state.path))
         return false;
     return !checkFileTimes || describesFile(record, state);
 }
@@ -203,7 +237,7 @@ bool dropFromSidecars(const FileState &state, const QString &name)
     QString unused;
     if (lookUp(record, name, unused))
         ok = saveBeside(beside, withAttribute(record, state, name, nullptr)) && ok;
-    const QString user = ClipFramePrivate::userStorePath(state.path);
+    const QString user = userRecordPath(state.path);
     record = loadRecord(user);
     if (userRecordMatches(record, state, false) && lookUp(record, name, unused))
         ok = saveRecord(user, withAttribute(record, state, name, nullptr)) && ok;
@@ -223,7 +257,7 @@ bool writeSidecar(const FileState &state, const QString &name, const QString &te
     QString unused;
     if (lookUp(besideRecord, name, unused))
         return false;
-    const QString user = ClipFramePrivate::userStorePath(state.path);
+    const QString user = userRecordPath(state.path);
     // The records name the user's media: keep them private.
     const QString folder = QFileInfo(user).absolutePath();
     if (!QDir().mkpath(folder)
@@ -244,6 +278,11 @@ void setExtendedAttributesDisabled(bool disabled)
     xattrDisabled = disabled;
 }
 
+bool extendedAttributesDisabled()
+{
+    return xattrDisabled;
+}
+
 QString sidecarPath(const QString &path)
 {
     const QFileInfo info(path);
@@ -252,30 +291,31 @@ QString sidecarPath(const QString &path)
 
 QString userStorePath(const QString &path)
 {
-    const QByteArray key = QCryptographicHash::hash(
-        fileUri(QFileInfo(path).absoluteFilePath()), QCryptographicHash::Sha1);
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + u"/zpv/attributes/" + QString::fromLatin1(key.toHex()) + u".json";
+    return userRecordPath(QFileInfo(path).absoluteFilePath());
 }
 
 bool readAttribute(const QString &path, const QString &name, QString &text)
 {
     FileState state;
-    if (!validName(name) || !statFile(path, state))
+    if (!validName(name) || !locateFile(path, state))
         return false;
     QByteArray value;
     if (xattrGet(state.nativePath, xattrName(name), value) == 0) {
         text = QString::fromUtf8(value);
         return true;
     }
-    if (errno != ENODATA && !isFallbackError(errno)) {
+    // No such attribute says the file is there; anything else may mean it is not.
+    const int error = errno;
+    if (error != ENODATA && !state.stat())
+        return false;
+    if (error != ENODATA && !isFallbackError(error)) {
         qCWarning(lcPlatform, "ClipFrame::getFileAttribute() - cannot read attribute of: %s (%s)",
-            qUtf8Printable(state.path), strerror(errno));
+            qUtf8Printable(state.path), strerror(error));
         return false;
     }
     if (lookUp(loadBeside(ClipFrameSidecar(state.path), state), name, text))
         return true;
-    const QJsonObject record = loadRecord(userStorePath(state.path));
+    const QJsonObject record = loadRecord(userRecordPath(state.path));
     if (userRecordMatches(record, state, true) && lookUp(record, name, text))
         return true;
     text.clear();

@@ -66,12 +66,7 @@ ClipFrameSidecar::ClipFrameSidecar(const QString &mediaPath)
 {
     const QFileInfo media(mediaPath);
     m_name = QFile::encodeName(QStringLiteral(".") + media.fileName() + QStringLiteral(".zpvattr"));
-    // A link in the folder's own path is the user's way to the file; what
-    // is opened is the folder it leads to, and only that.
-    const QString folder = QFileInfo(media.absolutePath()).canonicalFilePath();
-    if (!folder.isEmpty())
-        m_folder = retryOpenAt(
-            AT_FDCWD, QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
+    m_folderPath = media.absolutePath();
 }
 
 ClipFrameSidecar::~ClipFrameSidecar()
@@ -80,12 +75,28 @@ ClipFrameSidecar::~ClipFrameSidecar()
         ::close(m_folder);
 }
 
+int ClipFrameSidecar::folder() const
+{
+    if (m_folder != -2)
+        return m_folder;
+    m_folder = -1;
+    // A link in the folder's own path is the user's way to the file; what
+    // is opened is the folder it leads to, and only that.
+    const QString folder = QFileInfo(m_folderPath).canonicalFilePath();
+    if (!folder.isEmpty())
+        m_folder = retryOpenAt(
+            AT_FDCWD, QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW);
+    return m_folder;
+}
+
 bool ClipFrameSidecar::load(QByteArray &data) const
 {
-    if (m_folder < 0)
-        return false;
-    const int fd
-        = retryOpenAt(m_folder, m_name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    // Links on the way to the folder are followed as when it is opened
+    // first; the record's own name never is. Most files have no record:
+    // one call tells.
+    const QByteArray recordPath = QFile::encodeName(m_folderPath) + '/' + m_name;
+    const int fd = retryOpenAt(
+        AT_FDCWD, recordPath.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno != ENOENT)
             qCWarning(lcPlatform, "ClipFrameSidecar::load() - ignoring the record of: %s (%s)",
@@ -121,7 +132,7 @@ bool ClipFrameSidecar::load(QByteArray &data) const
 
 bool ClipFrameSidecar::save(const QByteArray &data) const
 {
-    if (m_folder < 0)
+    if (folder() < 0)
         return false;
     struct stat st;
     const bool replace = ::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -162,7 +173,7 @@ bool ClipFrameSidecar::save(const QByteArray &data) const
 
 bool ClipFrameSidecar::remove() const
 {
-    if (m_folder < 0)
+    if (folder() < 0)
         return false;
     struct stat st;
     if (::fstatat(m_folder, m_name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)

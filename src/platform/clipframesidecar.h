@@ -29,9 +29,13 @@ public:
     bool remove() const;
 
 private:
+    // The folder, opened on first use: reads go by the path alone.
+    int folder() const;
+
     QString m_path; // for messages
     QByteArray m_name;
-    int m_folder = -1;
+    QString m_folderPath;
+    mutable int m_folder = -2; // -2: not opened yet, -1: not to be had
 };
 
 #endif

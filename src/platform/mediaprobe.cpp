@@ -42,23 +42,34 @@ int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDic
     return AVERROR(EPERM);
 }
 
-// The file alone: its content must never make a demuxer open anything else
-// (playlists, concatenation lists, references to the network).
-FormatContext openInput(const QString &path)
+int openReader(AVIOContext **io, const QByteArray &url)
 {
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = avio_open2(io, url.constData(), AVIO_FLAG_READ, nullptr, &options);
+    av_dict_free(&options);
+    return opened;
+}
+
+// The file alone: its content must never make a demuxer open anything else
+// (playlists, concatenation lists, references to the network).
+FormatContext openInput(const QString &path, int fd = -1, bool *opened = nullptr)
+{
     AVIOContext *io = nullptr;
     const QByteArray url = "file:" + QFile::encodeName(path);
-    const int opened = avio_open2(&io, url.constData(), AVIO_FLAG_READ, nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
+    const bool viaFd
+        = fd >= 0 && openReader(&io, "file:/proc/self/fd/" + QByteArray::number(fd)) >= 0;
+    // Without /proc the path is all there is, and it may name another file
+    // by now: the answer is not the descriptor's then.
+    if (!viaFd && openReader(&io, url) < 0)
         return nullptr;
     AVFormatContext *context = avformat_alloc_context();
     if (!context) {
         avio_closep(&io);
         return nullptr;
     }
+    if (opened)
+        *opened = viaFd || fd < 0;
     context->pb = io;
     context->flags |= AVFMT_FLAG_CUSTOM_IO;
     context->io_open = refuseNestedOpen;
@@ -102,10 +113,10 @@ qint64 durationOf(AVFormatContext *context, int stream)
 
 } // namespace
 
-MediaProbe probeMedia(const QString &path)
+MediaProbe probeMedia(const QString &path, int fd)
 {
     MediaProbe result;
-    FormatContext context = openInput(path);
+    FormatContext context = openInput(path, fd, &result.conclusive);
     if (!context || isExcludedFormat(context->iformat))
         return result;
     int stream = videoStreamIndex(context.get());

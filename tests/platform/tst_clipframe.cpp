@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -84,6 +85,7 @@ class TestClipFrame : public QObject
     QStringList m_locked;
 
 private Q_SLOTS:
+    void initTestCase() { cleanup(); }
     void cleanup()
     {
         ClipFramePrivate::setExtendedAttributesDisabled(false);
@@ -91,6 +93,7 @@ private Q_SLOTS:
             setLocked(path, false);
         m_locked.clear();
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(u"data"_qs)));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.filePath(u"cache"_qs)));
     }
 
     void probesTheContent()
@@ -113,6 +116,64 @@ private Q_SLOTS:
         // A cached answer never outlives the file.
         QVERIFY(QFile::remove(movie) && QFile::rename(list, movie));
         QVERIFY(!ClipFrame::isMovieFile(movie) && !ClipFrame::isMovieFile(list));
+    }
+
+    void keepsProbes_data()
+    {
+        // A clip probed, then changed as named, then asked about by what
+        // stands for a new process (nothing in memory). What was learnt is
+        // kept in the attribute or, without one, per user; it counts only
+        // for the same file unchanged, and only on a file no one else writes.
+        QTest::addColumn<bool>("attributes");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("kept in the attribute") << true << QString();
+        QTest::newRow("kept per user") << false << QString();
+        QTest::newRow("same size, another time") << true << u"time"_qs;
+        QTest::newRow("same time, another size") << true << u"size"_qs;
+        QTest::newRow("per user, another time") << false << u"time"_qs;
+        QTest::newRow("per user, another size") << false << u"size"_qs;
+        QTest::newRow("someone else's file") << true << u"owner"_qs;
+        QTest::newRow("writable by the group") << true << u"group"_qs;
+    }
+    void keepsProbes()
+    {
+        QFETCH(bool, attributes);
+        QFETCH(QString, change);
+        if (change == u"owner" && ::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".mp4");
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(makeClip(path, 2.9, 10) && makeStill(path + u".jpg"));
+        ClipFramePrivate::setExtendedAttributesDisabled(!attributes);
+        unsigned long seconds = 0;
+        QVERIFY(ClipFrame::getDuration(path, seconds) && seconds == 2);
+        const struct stat clip = lstatOf(path);
+        if (change == u"time" || change == u"size") {
+            // A picture padded to the clip's size (or one byte more).
+            QFile still(path + u".jpg"_qs);
+            QVERIFY(still.open(QIODevice::ReadOnly));
+            const qsizetype size = clip.st_size + (change == u"size");
+            QVERIFY(writeFile(path, still.readAll().leftJustified(size, 0)));
+            const timespec times[2] = { clip.st_atim,
+                { clip.st_mtim.tv_sec + (change == u"time"), clip.st_mtim.tv_nsec } };
+            QCOMPARE(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+        }
+        if (change == u"owner")
+            QCOMPARE(::chown(native.constData(), 4242, 4242), 0);
+        if (change == u"group")
+            QCOMPARE(::chmod(native.constData(), 0664), 0);
+        const struct stat before = lstatOf(path);
+        const bool changed = !change.isEmpty();
+        for (int pass = 0; pass < 2; ++pass) {
+            ClipFramePrivate::clearProbeCache();
+            const int probes = ClipFramePrivate::probesMade();
+            QCOMPARE(ClipFrame::isMovieFile(path), change != u"time" && change != u"size");
+            // The second time round even a file not ours has its answer, per user.
+            QCOMPARE(ClipFramePrivate::probesMade() - probes, changed && pass == 0 ? 1 : 0);
+        }
+        // A file not ours is never written to.
+        if (change == u"owner" || change == u"group")
+            QCOMPARE(lstatOf(path).st_ctim.tv_nsec, before.st_ctim.tv_nsec);
     }
 
     void stores_data()
