@@ -39,9 +39,19 @@ int weight(QStringView text)
     const QString piece = text.toString();
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, piece);
     int length = 0;
+    // Qt splits a flag (two regional indicators) that follows an emoji
+    // sequence in two; the second half weighs nothing.
+    bool halfFlag = false;
     for (qsizetype start = 0, end = graphemes.toNextBoundary(); end > 0;
          start = end, end = graphemes.toNextBoundary()) {
         const QList<uint> codePoints = QStringView(piece).mid(start, end - start).toUcs4();
+        const bool regional = codePoints.size() == 1 && codePoints.first() >= 0x1F1E6
+            && codePoints.first() <= 0x1F1FF;
+        if (regional && halfFlag) {
+            halfFlag = false;
+            continue;
+        }
+        halfFlag = regional;
         const bool sequence = codePoints.size() > 1
             && std::any_of(codePoints.cbegin(), codePoints.cend(), emojiCodePoint);
         if (sequence) {
