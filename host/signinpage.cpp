@@ -36,6 +36,13 @@ SignInPage::SignInPage(QWidget *parent)
         m_password->setEchoMode(QLineEdit::Normal);
         m_password->setPlaceholderText(tr("shown after you approve"));
         form->addRow(tr("PIN:"), m_password);
+        // The exchange spends the request token, whatever its outcome: a
+        // failed sign-in needs a new page and PIN.
+        connect(this, &WizardPage::nextClicked, this, [this] {
+            m_authorizing = false;
+            m_notice = tr("A PIN works once: open the sign-in page again for a new one.");
+            update();
+        });
         connect(m_openPage, &QPushButton::clicked, this, [this] {
             m_notice = tr("Asking Twitter for a sign-in page...");
             m_openPage->setEnabled(false);
