@@ -1,11 +1,15 @@
 #include "composepage.h"
 
 #include "controller/hostcontract.h"
+#include "twitter/twittersettings.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace HostContract;
 
@@ -16,11 +20,56 @@ const QRegularExpression &linkPattern()
         QStringLiteral("https?://\\S+"), QRegularExpression::CaseInsensitiveOption);
     return pattern;
 }
+
+// Ranges of the service's published counting rules that weigh one.
+bool lightCodePoint(char32_t c)
+{
+    return c < 0x1100 || (c >= 0x2000 && c <= 0x200D) || (c >= 0x2010 && c <= 0x201F)
+        || (c >= 0x2032 && c <= 0x2037);
+}
+
+// Pictographs, and the selector and keycap that make an emoji of a character.
+bool emojiCodePoint(char32_t c)
+{
+    return c >= 0x1F000 || (c >= 0x2600 && c <= 0x27BF) || c == 0xFE0F || c == 0x20E3;
+}
+
+int weight(QStringView text)
+{
+    const QString piece = text.toString();
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, piece);
+    int length = 0;
+    // Qt splits a flag (two regional indicators) that follows an emoji
+    // sequence in two; the second half weighs nothing.
+    bool halfFlag = false;
+    for (qsizetype start = 0, end = graphemes.toNextBoundary(); end > 0;
+         start = end, end = graphemes.toNextBoundary()) {
+        const QList<uint> codePoints = QStringView(piece).mid(start, end - start).toUcs4();
+        const bool regional = codePoints.size() == 1 && codePoints.first() >= 0x1F1E6
+            && codePoints.first() <= 0x1F1FF;
+        if (regional && halfFlag) {
+            halfFlag = false;
+            continue;
+        }
+        halfFlag = regional;
+        const bool sequence = codePoints.size() > 1
+            && std::any_of(codePoints.cbegin(), codePoints.cend(), emojiCodePoint);
+        if (sequence) {
+            length += 2;
+            continue;
+        }
+        for (const uint c : codePoints)
+            length += lightCodePoint(c) ? 1 : 2;
+    }
+    return length;
+}
+
 } // namespace
 
 ComposePage::ComposePage(QWidget *parent)
     : WizardPage(tr("Write your tweet"), parent)
 {
+    m_weighted = TwitterSettings::xFlavor();
     m_text = new QPlainTextEdit(this);
     m_text->setObjectName(QStringLiteral("tweetText"));
     body()->addWidget(m_text, 1);
@@ -39,18 +88,22 @@ ComposePage::ComposePage(QWidget *parent)
     updateCounter();
 }
 
-int ComposePage::tweetLength(const QString &text)
+int ComposePage::tweetLength(const QString &input, bool weighted)
 {
+    const QString text = weighted ? input.normalized(QString::NormalizationForm_C) : input;
+    const auto measure = [weighted](QStringView piece) {
+        return weighted ? weight(piece) : int(piece.toUcs4().size());
+    };
     int length = 0;
     qsizetype from = 0;
     QRegularExpressionMatchIterator it = linkPattern().globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        length += int(QStringView(text).mid(from, match.capturedStart() - from).toUcs4().size());
+        length += measure(QStringView(text).mid(from, match.capturedStart() - from));
         length += linkLength;
         from = match.capturedEnd();
     }
-    return length + int(QStringView(text).mid(from).toUcs4().size());
+    return length + measure(QStringView(text).mid(from));
 }
 
 void ComposePage::setUserText(const QString &text)
@@ -66,8 +119,8 @@ QString ComposePage::text() const
 bool ComposePage::canGoNext() const
 {
     const QString current = text();
-    return !m_sending && !current.trimmed().isEmpty() && tweetLength(current) <= maxLength
-        && fitsRecord(current);
+    return !m_sending && !current.trimmed().isEmpty()
+        && tweetLength(current, m_weighted) <= maxLength && fitsRecord(current);
 }
 
 QString ComposePage::nextText() const
@@ -95,7 +148,7 @@ void ComposePage::clearPage()
 void ComposePage::updateCounter()
 {
     const QString current = text();
-    const int left = maxLength - tweetLength(current);
+    const int left = maxLength - tweetLength(current, m_weighted);
     if (!fitsRecord(current))
         m_counter->setText(tr("The text cannot contain \"||\" or \"<>\"."));
     else

@@ -17,8 +17,11 @@ public:
 
     explicit ComposePage(QWidget *parent = nullptr);
 
-    // Code points, every http or https link counting linkLength.
-    static int tweetLength(const QString &text);
+    // Code points, every http or https link counting linkLength. Weighted
+    // (the x flavour), as today's service counts: after NFC, code points of
+    // Latin scripts and common punctuation weigh one, others (CJK, emoji...)
+    // two, an emoji sequence two as a whole.
+    static int tweetLength(const QString &text, bool weighted = false);
 
     void setUserText(const QString &text);
     QString text() const;
@@ -40,6 +43,7 @@ private:
     // The tweet is on its way: Next stays off until the page is shown again
     // (the result or the error page comes in between).
     bool m_sending = false;
+    bool m_weighted = false;
     QPlainTextEdit *m_text = nullptr;
     QLabel *m_counter = nullptr;
     QLabel *m_link = nullptr;

@@ -1,6 +1,7 @@
 #include "headlessshare.h"
 
 #include "appletmanager.h"
+#include "authorizepagereader.h"
 #include "composepage.h"
 #include "errorpage.h"
 #include "reviewpage.h"
@@ -35,6 +36,10 @@ void HeadlessShare::start()
     m_session = new ShareSession({ { clip, ShareSession::thumbnailFor(clip) } }, this);
     WizardHost *wizard = m_session->wizard();
     wizard->signInPage()->setCredentials(m_options.user, m_options.password, m_options.remember);
+    if (wizard->signInPage()->usesPin()) {
+        m_pinReader = new AuthorizePageReader(wizard->signInPage(), this);
+        connect(m_pinReader, &AuthorizePageReader::failed, this, &HeadlessShare::fail);
+    }
 
     // The tweet's id is only in the client's answer: watch it, as a log would.
     if (auto *client = m_session->controller()->findChild<ITwitter_core *>()) {
@@ -99,6 +104,8 @@ void HeadlessShare::advance()
     }
     switch (page) {
     case WizardHost::SignIn:
+        if (m_pinReader && !wizard->isSignedIn())
+            m_pinReader->start();
         if (wizard->isSignedIn() || m_pressedOn != WizardHost::SignIn)
             press(page);
         break;

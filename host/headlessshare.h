@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class AuthorizePageReader;
 class QTextStream;
 class ShareSession;
 
@@ -58,6 +59,8 @@ private:
     Options m_options;
     QTextStream &m_out;
     ShareSession *m_session = nullptr;
+    // The x flavour's browser sign-in, read without a browser.
+    AuthorizePageReader *m_pinReader = nullptr;
     QElapsedTimer m_total;
     QElapsedTimer m_step;
     QStringList m_steps;

@@ -2,13 +2,17 @@
 
 #include "twitter/twittersettings.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 struct Field
@@ -26,7 +30,16 @@ const Field fields[] = {
         TwitterSettings::defaultShortenerUrl },
     { TwitterSettings::caCertificatesKey,
         QT_TRANSLATE_NOOP("SettingsDialog", "Extra CA certificates (PEM):"), "" },
+    { TwitterSettings::consumerKeyKey, QT_TRANSLATE_NOOP("SettingsDialog", "Consumer key:"), "" },
+    { TwitterSettings::consumerSecretKey, QT_TRANSLATE_NOOP("SettingsDialog", "Consumer secret:"),
+        "" },
 };
+
+bool isConsumerKey(const QString &key)
+{
+    return key == QLatin1String(TwitterSettings::consumerKeyKey)
+        || key == QLatin1String(TwitterSettings::consumerSecretKey);
+}
 
 } // namespace
 
@@ -38,14 +51,34 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     QSettings settings = QSettings(
         QLatin1String(TwitterSettings::organisation), QLatin1String(TwitterSettings::application));
     settings.beginGroup(QLatin1String(TwitterSettings::group));
+    m_flavor = new QComboBox(this);
+    m_flavor->setObjectName(QLatin1String(TwitterSettings::apiFlavorKey));
+    m_flavor->addItem(
+        tr("v1: password sign-in (the local service)"), QLatin1String(TwitterSettings::flavorV1));
+    m_flavor->addItem(
+        tr("x: sign-in in the browser (today's Twitter)"), QLatin1String(TwitterSettings::flavorX));
+    m_flavor->setCurrentIndex(TwitterSettings::xFlavor() ? 1 : 0);
+    form->addRow(tr("API flavour:"), m_flavor);
     for (const Field &field : fields) {
         const QString key = QLatin1String(field.key);
         auto *edit = new QLineEdit(settings.value(key).toString(), this);
         edit->setObjectName(key);
         edit->setPlaceholderText(QLatin1String(field.fallback));
+        if (key == QLatin1String(TwitterSettings::consumerSecretKey))
+            edit->setEchoMode(QLineEdit::Password);
         form->addRow(tr(field.label), edit);
         m_fields.insert(key, edit);
     }
+    auto *help = new QLabel(tr("The x flavour needs your application's own consumer key and "
+                               "secret (\"API Key and Secret\"): register the application in the "
+                               "developer portal, <a href=\"https://developer.x.com/en/portal/"
+                               "dashboard\">developer.x.com</a>, and copy them from its "
+                               "\"Keys and tokens\" page."),
+        this);
+    help->setObjectName(QStringLiteral("consumerHelp"));
+    help->setWordWrap(true);
+    help->setOpenExternalLinks(true);
+    form->addRow(help);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SettingsDialog::reject);
@@ -56,6 +89,14 @@ QString SettingsDialog::checkValue(const QString &key, const QString &value)
 {
     if (value.isEmpty())
         return QString();
+    if (isConsumerKey(key)) {
+        // Printable ASCII, as the portal shows them: they go into every request's header.
+        const bool printable = std::all_of(value.cbegin(), value.cend(),
+            [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7f; });
+        return printable ? QString()
+                         : tr("The consumer key and secret are letters and digits without "
+                              "spaces, as the developer portal shows them.");
+    }
     if (key == QLatin1String(TwitterSettings::caCertificatesKey)) {
         if (!QFileInfo(value).isFile())
             return tr("%1 is not a file.").arg(value);
@@ -93,6 +134,11 @@ bool SettingsDialog::save(QString *error)
         else
             settings.setValue(it.key(), value);
     }
+    const QString flavorKey = QLatin1String(TwitterSettings::apiFlavorKey);
+    if (m_flavor->currentData().toString() == QLatin1String(TwitterSettings::flavorX))
+        settings.setValue(flavorKey, m_flavor->currentData());
+    else
+        settings.remove(flavorKey);
     settings.sync();
     return settings.status() == QSettings::NoError;
 }

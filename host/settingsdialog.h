@@ -4,9 +4,11 @@
 #include <QDialog>
 #include <QHash>
 
+class QComboBox;
 class QLineEdit;
 
-// The plug-in's endpoints in the per-user settings store.
+// The plug-in's endpoints in the per-user settings store, the API flavour
+// and the x flavour's consumer pair.
 class SettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -17,6 +19,7 @@ public:
     // them is not acceptable, with the reason in error.
     bool save(QString *error);
     QLineEdit *field(const QString &key) const { return m_fields.value(key); }
+    QComboBox *flavor() const { return m_flavor; }
 
     // Why a value cannot be stored under key; empty when it can.
     static QString checkValue(const QString &key, const QString &value);
@@ -25,6 +28,7 @@ public:
 
 private:
     QHash<QString, QLineEdit *> m_fields;
+    QComboBox *m_flavor = nullptr;
 };
 
 #endif

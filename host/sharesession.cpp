@@ -15,6 +15,7 @@
 #include "controller/hostcontract.h"
 #include "controller/twittercoreobject.h"
 #include "platform/osproxylib.h"
+#include "twitter/twitter_core.h"
 
 #include <QPainter>
 
@@ -128,6 +129,18 @@ bool ShareSession::registerPages()
     ReviewPage *review = wizard->reviewPage();
     MustUploadPage *mustUpload = wizard->mustUploadPage();
     ComposePage *compose = wizard->composePage();
+    // The browser sign-in is the client's own: the plug-in's contract with
+    // the host has no signal for it.
+    if (auto *client = core->findChild<Twitter_core *>()) {
+        connect(signIn, &SignInPage::authorizationRequested, client, [client, signIn] {
+            if (!client->startAuthorization(0))
+                signIn->onAuthorizationResult(false, QString(), client->getErrorText());
+        });
+        connect(client, &Twitter_core::authorizationResult, signIn,
+            [client, signIn](bool status, const QString &url) {
+                signIn->onAuthorizationResult(status, url, client->getErrorText());
+            });
+    }
     return connectAll(
         // Buttons whose Next the host routes to the page's own controller slot.
         core->registerWizardPage(signIn, PageButtons::NoNext),

@@ -64,6 +64,12 @@ void VideoUploadApplet::start(const QString &data)
             0, this, [this] { fail(tr("Nobody is signed in to upload the video.")); });
         return;
     }
+    // An x flavour token belongs to the application's own consumer pair.
+    if (TwitterSettings::xFlavor()) {
+        signer.oauth_consumer_key = TwitterSettings::consumerKey();
+        signer.oauth_consumer_secret = TwitterSettings::consumerSecret();
+        signer.setupOAuthParams();
+    }
     const QUrl url = TwitterSettings::endpoint(TwitterSettings::apiUrl(), uploadPath);
     signer.http_method = QStringLiteral("POST");
     signer.urlString = url.toString(QUrl::FullyEncoded);

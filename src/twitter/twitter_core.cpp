@@ -92,6 +92,8 @@ Twitter_core::~Twitter_core()
 
 bool Twitter_core::logIn(const QString &userName, const QString &password, unsigned long)
 {
+    if (TwitterSettings::xFlavor())
+        return logInWithPin(password);
     signature.clear();
     signature.initDefaults();
     signature.x_auth_username = userName;
@@ -167,11 +169,15 @@ void Twitter_core::setManagerPerRequest(bool perRequest)
     shortener->transport()->setManagerPerRequest(perRequest);
 }
 
-void Twitter_core::send(
-    const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle)
+void Twitter_core::send(const Signature &signer, const QUrl &url,
+    std::function<void(QNetworkReply *)> handle, const QByteArray &json)
 {
     HttpTransport::Request request;
     request.url = url;
+    if (!json.isEmpty()) {
+        request.contentType = QByteArrayLiteral("application/json");
+        request.body = json;
+    }
     QNetworkReply *reply = sendSigned(*transport, signer, request);
     reply->setProperty(signOutsProperty, signOuts);
     // Handled in a later turn of the event loop, never inside the call that sent it.
@@ -263,6 +269,8 @@ void Twitter_core::processErrorResponse(QNetworkReply *reply)
 
 bool Twitter_core::isLoggedIn(unsigned long)
 {
+    if (TwitterSettings::xFlavor())
+        return xIsLoggedIn();
     Signature signer;
     if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::isLoggedIn() - no credentials");
@@ -306,6 +314,8 @@ bool Twitter_core::doTweet(const QString &text, unsigned long flags)
 
 bool Twitter_core::doTweetNew(const QString &text, unsigned long)
 {
+    if (TwitterSettings::xFlavor())
+        return xSendTweet(text);
     return sendTweet(text, false);
 }
 
@@ -371,6 +381,8 @@ bool Twitter_core::processTweetResponse(QNetworkReply *reply, Tweet &tweet, cons
 
 bool Twitter_core::getTweet(const QString &id, unsigned long)
 {
+    if (TwitterSettings::xFlavor())
+        return xGetTweet(id);
     Signature signer;
     if (!startTokenSignature(signer)) {
         qCCritical(lcTwitter, "Twitter_core::getTweet() - no credentials");

@@ -22,7 +22,9 @@ class UrlShortener;
 // The Twitter client: xAuth sign-in, the signed user check, status update and
 // status fetch, short links, and the signer's known-answer self-tests.
 // Endpoints come from the settings group "Twitter" ("api_url", "web_url",
-// "ca_certificates", "timeout_ms"). All requests of one client share one
+// "ca_certificates", "timeout_ms"). With "api_flavor" "x" it speaks today's
+// API instead: the browser sign-in with a PIN and the JSON resources under
+// /2/, signed with the consumer pair of the settings. All requests of one client share one
 // connection pool; replies are handled in later turns of the event loop, in
 // the order they finish.
 class ZPVTWITTER_EXPORT Twitter_core : public ITwitter_core
@@ -47,11 +49,22 @@ public:
 
     QString getErrorText() const;
 
+    // The x flavour's browser sign-in: asks for a request token, then
+    // reports through authorizationResult the page where the user approves
+    // and reads the PIN that logIn() takes as its password. False (and no
+    // signal) when the request could not be made, with errorText saying why.
+    bool startAuthorization(unsigned long flags);
+
     // For measurements: a fresh connection for every request instead of the
     // shared pool.
     void setManagerPerRequest(bool perRequest);
 
     User user;
+
+Q_SIGNALS:
+    // url: the authorize page to open in the browser (empty on failure);
+    // flags as those of loginResult.
+    void authorizationResult(bool status, QString url, unsigned long flags);
 
 protected:
     virtual bool signatureTest1(unsigned long flags);
@@ -89,8 +102,9 @@ private:
     // The status update in its current or its old form.
     bool sendTweet(const QString &text, bool oldForm);
     // handle gets the finished reply, which is deleted later.
-    void send(
-        const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle);
+    // A non-empty json goes as the body, which is then not signed.
+    void send(const Signature &signer, const QUrl &url, std::function<void(QNetworkReply *)> handle,
+        const QByteArray &json = QByteArray());
     // True for a 200 answer. Otherwise errorText says why: the server's error
     // text, or the network's own reason when there was no complete answer.
     // The status goes to httpStatus.
@@ -100,8 +114,27 @@ private:
     void statusFinished(
         QNetworkReply *reply, StatusResult result, const char *noTextLine, bool failureSaysWhy);
 
+    // The x flavour (twitter_core_x.cpp).
+    bool logInWithPin(const QString &pin);
+    bool xIsLoggedIn();
+    bool xSendTweet(const QString &text);
+    bool xGetTweet(const QString &id);
+    // A signer with the consumer pair of the settings (and the stored access
+    // token when withToken); false, logged as who, when one is missing.
+    bool xSigner(Signature &signer, bool withToken, const char *who);
+    // As answered(), for the x flavour's answers (created: 201 is success
+    // too). A 401 that says the token is invalid signs out when tokenUsed.
+    bool xAnswered(QNetworkReply *reply, bool created, bool tokenUsed);
+    void requestTokenFinished(QNetworkReply *reply);
+    void xLoginFinished(QNetworkReply *reply);
+    // userId: the poster's, for a status update (whose answer does not name it).
+    void xStatusFinished(QNetworkReply *reply, StatusResult result, const QString &userId);
+
     HttpTransport *transport = nullptr;
     uint signOuts = 0;
+    // The request token of the browser sign-in under way; used once.
+    QString requestToken;
+    QString requestTokenSecret;
 };
 
 // Factory for hosts that load the library by name.

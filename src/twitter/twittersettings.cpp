@@ -60,6 +60,21 @@ int timeoutMs()
     return ok && ms > 0 ? ms : defaultTimeoutMs;
 }
 
+bool xFlavor()
+{
+    return value(apiFlavorKey).toString().trimmed() == QLatin1String(flavorX);
+}
+
+QString consumerKey()
+{
+    return value(consumerKeyKey).toString().trimmed();
+}
+
+QString consumerSecret()
+{
+    return value(consumerSecretKey).toString().trimmed();
+}
+
 QString caCertificatesFile()
 {
     return value(caCertificatesKey).toString();

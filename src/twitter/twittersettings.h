@@ -21,6 +21,14 @@ inline constexpr char webUrlKey[] = "web_url";
 inline constexpr char shortenerUrlKey[] = "shortener_url";
 inline constexpr char caCertificatesKey[] = "ca_certificates";
 inline constexpr char timeoutKey[] = "timeout_ms";
+// "v1" (the XML API with the password sign-in) or "x" (today's JSON API with
+// the browser sign-in), and the x flavour's consumer pair: each application
+// registers its own with the service, so none is built in.
+inline constexpr char apiFlavorKey[] = "api_flavor";
+inline constexpr char consumerKeyKey[] = "consumer_key";
+inline constexpr char consumerSecretKey[] = "consumer_secret";
+inline constexpr char flavorV1[] = "v1";
+inline constexpr char flavorX[] = "x";
 
 inline constexpr char defaultApiUrl[] = "https://api.twitter.com";
 inline constexpr char defaultWebUrl[] = "https://twitter.com";
@@ -35,6 +43,11 @@ QUrl webUrl();
 QUrl shortenerUrl();
 // Idle transfer timeout of every request, in milliseconds (at least 1).
 int timeoutMs();
+// True when "api_flavor" says "x"; anything else is the default "v1".
+bool xFlavor();
+// The x flavour's consumer pair as entered; empty when not set.
+QString consumerKey();
+QString consumerSecret();
 // Optional PEM file with certificates trusted in addition to the system's.
 QString caCertificatesFile();
 

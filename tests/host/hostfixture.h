@@ -36,6 +36,8 @@ struct HostFixture
         ServiceOptions options;
         options.users.append({ userName, password });
         options.consumers.append(ServiceOptions::defaultConsumer());
+        // The authorize page shows the PIN at once, to the headless share.
+        options.autoApprove = true;
         service = std::make_unique<TwitterService>(options);
         if (!settings->isValid() || !captures->isValid() || !service->start(error))
             return false;
@@ -63,6 +65,15 @@ struct HostFixture
     QString clip(int i) const { return videoFolder() + QStringLiteral("/Video%1.mp4").arg(i); }
     QString serviceUrl(const QString &path) const { return service->baseUrl().toString() + path; }
 
+    // The x flavour, with a consumer pair the service knows.
+    static void useXFlavor()
+    {
+        IsolatedSettings::set(TwitterSettings::apiFlavorKey, QStringLiteral("x"));
+        IsolatedSettings::set(
+            TwitterSettings::consumerKeyKey, ServiceOptions::defaultConsumer().first);
+        IsolatedSettings::set(
+            TwitterSettings::consumerSecretKey, ServiceOptions::defaultConsumer().second);
+    }
     // Signs in directly, storing the access token as the plug-in does.
     static bool storeAccessToken()
     {

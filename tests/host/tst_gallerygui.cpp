@@ -71,24 +71,31 @@ void TestGalleryGui::gallery()
 
 void TestGalleryGui::wizardPages_data()
 {
+    QTest::addColumn<bool>("x");
     QTest::addColumn<QString>("password");
     // A text each page must show, in the order the pages come.
     QTest::addColumn<QStringList>("shows");
-    QTest::newRow("share") << HostFixture::password
+    QTest::newRow("share") << false << HostFixture::password
                            << QStringList { HostFixture::userName,
                                   QStringLiteral("no web link yet"),
                                   QStringLiteral("this video has not been"), QStringLiteral("100%"),
                                   QStringLiteral("Link: http://127.0.0.1:"),
                                   QStringLiteral("Your tweet was sent") };
-    QTest::newRow("refused") << QStringLiteral("wrong")
+    QTest::newRow("refused") << false << QStringLiteral("wrong")
                              << QStringList { HostFixture::userName,
                                     QStringLiteral("did not accept the user name or password") };
+    QTest::newRow("x flavour") << true << QString()
+                               << QStringList { QStringLiteral("Open the sign-in page"),
+                                      QStringLiteral("Your tweet was sent") };
 }
 
 void TestGalleryGui::wizardPages()
 {
+    QFETCH(bool, x);
     QFETCH(QString, password);
     QFETCH(QStringList, shows);
+    if (x)
+        HostFixture::useXFlavor();
     QString printed;
     QTextStream out(&printed);
     HeadlessShare share(

@@ -42,7 +42,16 @@ struct CloseDownDelay : TwitterCoreObject
     static auto setter() { return &CloseDownDelay::setCloseDownDelay; }
 };
 
-enum Setup { Uploaded = 1, TokenStored = 2, Huge = 4, Drips = 8, Gone = 16, Stopped = 32 };
+enum Setup {
+    Uploaded = 1,
+    TokenStored = 2,
+    Huge = 4,
+    Drips = 8,
+    Gone = 16,
+    Stopped = 32,
+    // The x flavour, remembered: the PIN read off the authorize page.
+    XFlavor = 64,
+};
 
 void TestHeadlessShare::share_data()
 {
@@ -58,6 +67,10 @@ void TestHeadlessShare::share_data()
     QTest::newRow("new video, password")
         << 0 << password << QStringLiteral("sign-in review hand-over upload short-link tweet")
         << 0ul << QString() << 0;
+    QTest::newRow("x flavour, PIN")
+        << int(XFlavor) << QString()
+        << QStringLiteral("sign-in review hand-over upload short-link tweet") << 0ul << QString()
+        << 0;
     // A stored sign-in opens at the review page; a link recorded earlier is used.
     QTest::newRow("uploaded video, stored sign-in")
         << (Uploaded | TokenStored) << password << QStringLiteral("review short-link tweet") << 0ul
@@ -97,6 +110,8 @@ void TestHeadlessShare::share()
             videoUploadAppId(), m_fixture.serviceUrl(QStringLiteral("/v/earlier")), clip, 0));
     if (setup & TokenStored)
         QVERIFY(HostFixture::storeAccessToken());
+    if (setup & XFlavor)
+        HostFixture::useXFlavor();
     // A fault server answers the upload, and the sign-in check before it.
     using Script = LoopbackServer::Script;
     LoopbackServer api;
@@ -119,8 +134,8 @@ void TestHeadlessShare::share()
 
     QString printed;
     QTextStream out(&printed);
-    HeadlessShare share(
-        { clip, HostFixture::userName, password, QStringLiteral("Look at <b> & ü"), false, 30000 },
+    HeadlessShare share({ clip, HostFixture::userName, password, QStringLiteral("Look at <b> & ü"),
+                            bool(setup & XFlavor), 30000 },
         out);
     QSignalSpy finished(&share, &HeadlessShare::finished);
     share.start();
@@ -173,6 +188,14 @@ void TestHeadlessShare::share()
     QCOMPARE(
         HostFixture::badgeUrl(clip, ownAppId()), m_fixture.serviceUrl(QStringLiteral("/home")));
     QVERIFY(!share.tweetId().isEmpty());
+    // The remembered token fetches the status back.
+    if (setup & XFlavor) {
+        Twitter_core client(nullptr, 0);
+        QSignalSpy fetched(&client, &ITwitter_core::getTweetResult);
+        QVERIFY(client.getTweet(share.tweetId(), 0) && fetched.wait(10000));
+        QCOMPARE(
+            fetched.first().mid(0, 3), (QVariantList { true, share.tweetText(), share.tweetId() }));
+    }
     QVERIFY(ended.wait(10000));
     QCOMPARE(ended.first().at(0).toBool(), true);
 }

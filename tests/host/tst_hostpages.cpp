@@ -8,6 +8,7 @@
 #include "settingsdialog.h"
 #include "wizardhost.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,23 +35,33 @@ void TestHostPages::compose_data()
     // The tweet's length on the counter; -1: the counter says it cannot go.
     QTest::addColumn<int>("length");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("280 characters") << QString(280, u'x') << 280 << true;
-    QTest::newRow("281 characters") << QString(281, u'x') << 281 << false;
+    // The length in the x flavour, which weighs characters as the service does.
+    QTest::addColumn<int>("weighted");
+    QTest::newRow("280 characters") << QString(280, u'x') << 280 << true << 280;
+    QTest::newRow("281 characters") << QString(281, u'x') << 281 << false << 281;
     // Every link counts 23, however long or short.
     QTest::newRow("257 and a long link")
         << QString(256, u'x') + QStringLiteral(" https://example.com/a/very/long/path/indeed")
-        << 280 << true;
+        << 280 << true << 280;
     QTest::newRow("258 and a short link")
-        << QString(257, u'x') + QStringLiteral(" http://a.b") << 281 << false;
+        << QString(257, u'x') + QStringLiteral(" http://a.b") << 281 << false << 281;
     QTest::newRow("two links, any case")
-        << QStringLiteral("a http://x.y/1 b HTTPS://x.y/2") << 2 + 23 + 3 + 23 << true;
-    QTest::newRow("not a link") << QStringLiteral("ftp://x.y") << 9 << true;
+        << QStringLiteral("a http://x.y/1 b HTTPS://x.y/2") << 2 + 23 + 3 + 23 << true << 51;
+    QTest::newRow("not a link") << QStringLiteral("ftp://x.y") << 9 << true << 9;
     QTest::newRow("code points, not UTF-16 units")
-        << QString(QStringLiteral("😀")).repeated(280) << 280 << true;
-    QTest::newRow("blank") << QStringLiteral("  \n ") << 4 << false;
+        << QString(QStringLiteral("😀")).repeated(280) << 280 << true << 560;
+    QTest::newRow("blank") << QStringLiteral("  \n ") << 4 << false << 4;
     // The record form would cut the text at these.
-    QTest::newRow("pair separator") << QStringLiteral("a <> b") << -1 << false;
-    QTest::newRow("value separator") << QStringLiteral("a || b") << -1 << false;
+    QTest::newRow("pair separator") << QStringLiteral("a <> b") << -1 << false << 6;
+    QTest::newRow("value separator") << QStringLiteral("a || b") << -1 << false << 6;
+    QTest::newRow("CJK") << QString(141, u'中') << 141 << true << 282;
+    // A family, a flag, a keycap and a thumb with its skin tone: two each.
+    QTest::newRow("emoji sequences")
+        << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\U0001F1E9\U0001F1EA"
+                          "1\uFE0F\u20E3\U0001F44D\U0001F3FD")
+        << 12 << true << 8;
+    // Composed first; the curly apostrophe is light punctuation, the ellipsis is not.
+    QTest::newRow("NFC and punctuation") << QStringLiteral("e\u0301\u2019\u2026") << 4 << true << 4;
 }
 
 void TestHostPages::compose()
@@ -58,6 +69,18 @@ void TestHostPages::compose()
     QFETCH(QString, text);
     QFETCH(int, length);
     QFETCH(bool, enabled);
+    QFETCH(int, weighted);
+    QCOMPARE(ComposePage::tweetLength(text, true), weighted);
+    {
+        IsolatedSettings isolated;
+        IsolatedSettings::set(TwitterSettings::apiFlavorKey, QStringLiteral("x"));
+        WizardHost x;
+        x.composePage()->setUserText(text);
+        if (length >= 0)
+            QCOMPARE(x.findChild<QLabel *>(QStringLiteral("counter"))->text().section(u' ', 0, 0),
+                QString::number(ComposePage::maxLength - weighted));
+    }
+    IsolatedSettings isolated;
     WizardHost wizard;
     wizard.showPage(WizardHost::Compose);
     wizard.composePage()->setUserText(text);
@@ -126,6 +149,15 @@ void TestHostPages::settingsSaved()
     stored.sync();
     QCOMPARE(stored.value(api).toString(), QStringLiteral("http://127.0.0.1:8080"));
     QVERIFY(!stored.contains(web));
+    // The x flavour with its consumer pair, which goes into every request's header.
+    dialog.flavor()->setCurrentIndex(1);
+    dialog.field(QLatin1String(TwitterSettings::consumerKeyKey))->setText(QStringLiteral("my key"));
+    dialog.field(QLatin1String(TwitterSettings::consumerSecretKey))->setText(QStringLiteral("S3"));
+    QVERIFY(!dialog.save(&error) && !TwitterSettings::xFlavor());
+    dialog.field(QLatin1String(TwitterSettings::consumerKeyKey))->setText(QStringLiteral("K1"));
+    QVERIFY2(dialog.save(&error), qPrintable(error));
+    QVERIFY(TwitterSettings::xFlavor() && TwitterSettings::consumerKey() == QLatin1String("K1")
+        && TwitterSettings::consumerSecret() == QLatin1String("S3"));
     QCOMPARE(int(QFile::permissions(stored.fileName()) & 0x0077), 0);
 }
 

@@ -7,6 +7,7 @@
 # the body), basic (the older status form: no body) or raw (params alone are signed);
 # "plain" says all names are ASCII letters, digits or "_".
 # Before that, checks what the zpv-sign command (argv[1]) prints; exits non-zero if wrong.
+# With --verify instead: checks the signatures of requests a test server received.
 import json
 import random
 import string
@@ -87,6 +88,25 @@ def check_zpv_sign(binary):
         assert dict(parse_qsl(out["Body"])) == {"status": status} and ("oauth_token" in header) == bool(secret), run
 
 
+def verify(requests):
+    # Requests as a server received them (method, url with query, authorization, content_type,
+    # body) with the secrets to check them under: "ok", or the base string oauthlib signs.
+    # A body is signed only when it is a form (RFC 5849 3.4.1.3.1).
+    for r in requests:
+        query = r["url"].partition("?")[2]
+        form = r["content_type"].startswith("application/x-www-form-urlencoded")
+        params = oauth.collect_parameters(uri_query=query, body=r["body"] if form else None,
+                                          headers={"Authorization": r["authorization"]})
+        base = oauth.signature_base_string(r["method"], oauth.base_string_uri(r["url"]),
+                                           oauth.normalize_parameters(params))
+        header = {k: utils.unescape(v) for k, v in utils.parse_authorization_header(r["authorization"])}
+        good = header["oauth_signature"] == oauth.sign_hmac_sha1(base, r["consumer_secret"], r["token_secret"])
+        print("ok" if good else base)
+
+
+if sys.argv[1] == "--verify":
+    verify(json.load(sys.stdin))
+    sys.exit(0)
 check_zpv_sign(sys.argv[1])
 rng = random.Random(20261206)
 json.dump([answer(dict(r, name=name)) for name, r in EDGE] + [answer(random_request(rng, i)) for i in range(300)],

@@ -13,7 +13,11 @@
 #include "twitter/signature.h"
 #include "twitter/twitter_core.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -23,6 +27,7 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <array>
 #include <limits>
 #include <memory>
 
@@ -32,10 +37,16 @@ Q_DECLARE_METATYPE(LoopbackServer::Script)
 namespace {
 
 enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa };
-enum Kind { Login, Update, Check };
+// The x flavour's kinds follow the others.
+enum Kind { Login, Update, Check, XAuthorize, XLogin, XUpdate, XCheck, XFetch };
 // FileToken: the whole record in the settings file, as earlier versions kept it;
-// InKeyring: the token in the keyring only, put there by an earlier run.
-enum Setup { Normal, SignOut, EmptyText, NoUserId, FileToken, InKeyring };
+// InKeyring: the token in the keyring only, put there by an earlier run;
+// Dropped: the answer makes the client drop the stored token.
+enum Setup { Normal, SignOut, EmptyText, NoUserId, FileToken, InKeyring, Dropped };
+// Not "Secret": the file check below looks for the token secret by that word.
+const QString appSecret = QStringLiteral("App K3y/+&\u00e9");
+const QByteArray requestToken
+    = "oauth_token=ReqToken&oauth_token_secret=ReqSecret&oauth_callback_confirmed=true";
 
 const char *const fileKeys[] = { "oauth_token", "oauth_token_secret", "user_id", "screen_name" };
 const QString earlierToken = QStringLiteral("12345678-AbCdEfGhIjKlMnOpQrStUvWxYz0123456789abcdefg");
@@ -119,6 +130,8 @@ private:
 
 void TestTwitterCore::initTestCase()
 {
+    // Local times are shown; half an hour off UTC tells them apart.
+    qputenv("TZ", "IST-5:30");
     QVERIFY(buildBadgeImages(uploadAppId));
     QVERIFY2(m_certificates.create(), qPrintable(m_certificates.error()));
     QVERIFY(m_junk.open() && m_junk.write("not a certificate\n") > 0 && m_junk.flush());
@@ -286,6 +299,27 @@ void TestTwitterCore::outcomes_data()
     row("posted with a token from the keyring", Update, status(), true, posted, 0, InKeyring);
     row("user check", Check, Script::answer(200, "<user>" + user + picture + "</user>"), true, QStringLiteral("Gallery User"));
     row("user answer short of a field", Check, Script::answer(200, "<user>" + user + "</user>"), false, unread);
+    row("x: authorization started", XAuthorize, Script::answer(200, requestToken), true, QStringLiteral(";http://127.0.0.1:\\d+/oauth/authorize\\?oauth_token=ReqToken"));
+    // Without the confirmation no PIN will come.
+    row("x: callback not confirmed", XAuthorize, Script::answer(200, "oauth_token=ReqToken&oauth_token_secret=ReqSecret"), false, noToken + u';');
+    row("x: consumer refused", XAuthorize, Script::answer(401, R"({"errors":[{"code":32,"message":"Could not authenticate you."}]})"), false, QStringLiteral("Could not authenticate you.;"), 1);
+    row("x: PIN sign-in", XLogin, Script::answer(200, token), true, QString(""));
+    row("x: wrong PIN", XLogin, Script::answer(401, "<hash><error>Invalid oauth_verifier parameter</error></hash>"), false, QStringLiteral("Invalid oauth_verifier parameter"), 1);
+    row("x: posted", XUpdate, Script::answer(201, R"({"data":{"id":"4711","text":"Hello world"}})"), true, posted);
+    row("x: duplicate", XUpdate, Script::answer(403, R"({"title":"Forbidden","type":"about:blank","status":403,"detail":"You are not allowed to create a Tweet with duplicate content."})"),
+        false, failed(QStringLiteral("You are not allowed to create a Tweet with duplicate content.")));
+    // 2026-01-01 00:00 UTC, in the test's time zone.
+    row("x: rate limited", XUpdate, Script::answer(429, R"({"title":"Too Many Requests","errors":[{"code":88,"message":"Rate limit exceeded"}]})", { { "x-rate-limit-reset", "1767225600" } }),
+        false, failed(QStringLiteral("Twitter takes no more requests for now; try again at 05:30.")));
+    row("x: server page", XUpdate, Script::answer(502, "<html><body>bad gateway</body></html>"), false, failed(QStringLiteral("The service answered HTTP 502 Status 502")));
+    row("x: cut-short JSON", XUpdate, Script::answer(201, R"({"data":{"id":"47)"), false, failed(unread));
+    row("x: user", XCheck, Script::answer(200, R"({"data":{"id":"12345678","name":"Gallery User","username":"gu"}})"), true, QStringLiteral("Gallery User"));
+    // Only a token the service no longer knows is dropped.
+    row("x: invalid token", XCheck, Script::answer(401, R"({"title":"Unauthorized","status":401,"detail":"Invalid or expired token"})"), false, QStringLiteral("Invalid or expired token"), 0, Dropped);
+    row("x: bad signature", XCheck, Script::answer(401, R"({"title":"Unauthorized","status":401,"detail":"Invalid signature"})"), false, QStringLiteral("Invalid signature"));
+    row("x: fetched", XFetch, Script::answer(200, R"({"data":{"id":"4711","text":"Hello world","author_id":"12345678"}})"), true, posted);
+    row("x: no such status", XFetch, Script::answer(200, R"({"errors":[{"detail":"Could not find tweet with id: [4711].","title":"Not Found Error"}]})"),
+        false, QStringLiteral("Could not find tweet with id: \\[4711\\]\\.;;;"));
     // clang-format on
 }
 
@@ -339,24 +373,38 @@ void TestTwitterCore::outcomes()
         stored.saveCredentials();
     const QString storedName = stored.screen_name;
     m_server->setScripts({ script });
+    if (kind >= XAuthorize) {
+        IsolatedSettings::set(TwitterSettings::apiFlavorKey, "x");
+        IsolatedSettings::set(TwitterSettings::consumerKeyKey, "AppKey-x_1");
+        IsolatedSettings::set(TwitterSettings::consumerSecretKey, appSecret);
+    }
+    if (kind == XLogin)
+        m_server->setScripts({ Script::answer(200, requestToken), script });
     Twitter_core client(nullptr, 0);
-    QSignalSpy flagged(
-        &client, kind == Login ? &ITwitter_core::loginResult : &ITwitter_core::isLoggedInResult);
-    QSignalSpy statuses(&client, &ITwitter_core::tweetResult);
+    QSignalSpy authorized(&client, &Twitter_core::authorizationResult);
+    const char *const signals[] = { SIGNAL(loginResult(bool, ulong)),
+        SIGNAL(tweetResult(bool, QString, QString, QString, ulong)),
+        SIGNAL(isLoggedInResult(bool, ulong)), SIGNAL(authorizationResult(bool, QString, ulong)),
+        SIGNAL(getTweetResult(bool, QString, QString, QString, ulong)) };
+    QSignalSpy results(&client, signals[std::array { 0, 1, 2, 3, 0, 1, 2, 4 }[kind]]);
+    const QString text = setup == EmptyText ? QString() : QStringLiteral("Hello wörld & more");
     const bool sent = kind == Login
         ? client.logIn(QStringLiteral("gallery_user"), QStringLiteral("p@ss w%rd"), 0)
-        : kind == Update
-        ? client.doTweet(setup == EmptyText ? QString() : QStringLiteral("Hello wörld & more"), 0)
-        : client.isLoggedIn(0);
+        : kind == Update || kind == XUpdate ? client.doTweet(text, 0)
+        : kind == XAuthorize                ? client.startAuthorization(0)
+        : kind == XLogin                    ? client.startAuthorization(0) && authorized.wait(10000)
+            && client.logIn(QString(), QStringLiteral(" 7654321 "), 0)
+        : kind == XFetch ? client.getTweet(QStringLiteral("4711"), 0)
+                         : client.isLoggedIn(0);
     QCOMPARE(sent, !result.isNull());
-    QCOMPARE(flagged.count() + statuses.count(), 0); // never inside the call
+    QCOMPARE(results.count(), 0); // never inside the call
     if (setup == SignOut)
         QVERIFY(client.logOut(0));
-    QTRY_COMPARE_WITH_TIMEOUT(flagged.count() + statuses.count(), int(sent), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(results.count(), int(sent), 10000);
     QTest::qWait(100);
-    QCOMPARE(flagged.count() + statuses.count(), int(sent));
+    QCOMPARE(results.count(), int(sent));
     if (sent) {
-        const QList<QVariant> args = (statuses.isEmpty() ? flagged : statuses).first();
+        const QList<QVariant> args = results.first();
         QCOMPARE(args.first().toBool(), ok);
         QCOMPARE(args.last().toULongLong(), ulong(flags));
         QStringList got = { ok ? client.user.name : client.getErrorText() };
@@ -367,9 +415,10 @@ void TestTwitterCore::outcomes()
     }
 
     // A new token only from a sign-in that succeeded, none after a sign-out; in a private file.
-    const QString expected = kind == Login && ok ? QStringLiteral("87654321-new")
-        : setup == SignOut                       ? QString()
-                                                 : earlierToken;
+    const QString expected = (kind == Login || kind == XLogin) && ok
+        ? QStringLiteral("87654321-new")
+        : setup == SignOut || setup == Dropped ? QString()
+                                               : earlierToken;
     stored.loadCredentials();
     QCOMPARE(stored.oauth_token, expected);
     QCOMPARE(client.haveAccessToken(0), !expected.isEmpty());
@@ -378,14 +427,15 @@ void TestTwitterCore::outcomes()
     // the keyring holds the token under the screen name, none after a sign-out.
     QFile file(settings.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const bool inFile
-        = !expected.isEmpty() && (!keyring || (setup == FileToken && !(kind == Login && ok)));
+    const bool inFile = !expected.isEmpty()
+        && (!keyring || (setup == FileToken && !((kind == Login || kind == XLogin) && ok)));
     QCOMPARE(file.readAll().contains("Secret"), inFile);
     // The fallback is told once.
     QVERIFY(!keyring || SecretStore::unavailableReason().isEmpty());
     QCOMPARE(keyringFallbackLines, SecretStore::unavailableReason().isEmpty() ? 0 : 1);
     if (keyring && !inFile) {
-        const QByteArray entry = keyringEntry(kind == Login && ok ? u"u"_qs : storedName);
+        const QByteArray entry
+            = keyringEntry((kind == Login || kind == XLogin) && ok ? u"u"_qs : storedName);
         QCOMPARE(entry.contains(expected.toUtf8()) && !entry.isEmpty(), !expected.isEmpty());
     }
 
@@ -393,11 +443,40 @@ void TestTwitterCore::outcomes()
     const char *lines[] = { "POST /oauth/access_token x_auth_mode=client_auth"
                             "&x_auth_password=p%40ss%20w%25rd&x_auth_username=gallery_user",
         "POST /1/statuses/update.xml status=Hello%20w%C3%B6rld%20%26%20more",
-        "GET /1/users/show.xml?user_id=12345678 " };
-    const QList<LoopbackServer::Request> requests = m_server->requests();
-    QCOMPARE(requests.size(), int(sent && script.kind == Script::Answer));
-    for (const LoopbackServer::Request &request : requests)
-        QCOMPARE(request.method + ' ' + request.path + ' ' + request.body, QByteArray(lines[kind]));
+        "GET /1/users/show.xml?user_id=12345678 ", "POST /oauth/request_token ",
+        "POST /oauth/access_token ", "POST /2/tweets {\"text\":\"Hello wörld & more\"}",
+        "GET /2/users/me?user.fields=profile_image_url ",
+        "GET /2/tweets/4711?tweet.fields=author_id " };
+    QList<QByteArray> wanted;
+    if (kind == XLogin)
+        wanted.append(lines[XAuthorize]);
+    if (sent && script.kind == Script::Answer)
+        wanted.append(lines[kind]);
+    QList<QByteArray> got;
+    QJsonArray received; // and their signatures, checked by python3-oauthlib
+    for (const LoopbackServer::Request &request : m_server->requests()) {
+        got.append(request.method + ' ' + request.path + ' ' + request.body);
+        const bool exchange = request.path == "/oauth/access_token";
+        received.append(QJsonObject { { "method", QString::fromLatin1(request.method) },
+            { "url", QString(m_server->url().toString() + QString::fromUtf8(request.path.mid(1))) },
+            { "authorization", QString::fromLatin1(request.header("Authorization")) },
+            { "content_type", QString::fromLatin1(request.header("Content-Type")) },
+            { "body", QString::fromUtf8(request.body) }, { "consumer_secret", appSecret },
+            { "token_secret",
+                request.path.startsWith("/oauth/request_token") ? QString()
+                    : exchange                                  ? QStringLiteral("ReqSecret")
+                               : QStringLiteral("StoredSecret") } });
+    }
+    QCOMPARE(got, wanted);
+    if (kind >= XAuthorize && !received.isEmpty()) {
+        QProcess python;
+        python.start(
+            QStringLiteral("/usr/bin/python3"), { QStringLiteral(ORACLE_SCRIPT), "--verify" });
+        python.write(QJsonDocument(received).toJson());
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(python.readAllStandardOutput(), QByteArray("ok\n").repeated(received.size()));
+    }
     for (const char *secret : { "p@ss", "p%40ss", "Secret", "oauth_signature" })
         QVERIFY2(!log.join(u'\n').contains(QLatin1String(secret)), secret);
 }
