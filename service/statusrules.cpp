@@ -50,9 +50,19 @@ int weightedLength(QStringView text)
     const QString piece = text.toString();
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, piece);
     qsizetype start = 0;
+    // Qt splits a flag (two regional indicators) that follows an emoji
+    // sequence in two; the second half weighs nothing.
+    bool halfFlag = false;
     for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
         const QList<uint> points = QStringView(piece).mid(start, end - start).toUcs4();
         start = end;
+        const bool regional
+            = points.size() == 1 && points.first() >= 0x1F1E6 && points.first() <= 0x1F1FF;
+        if (regional && halfFlag) {
+            halfFlag = false;
+            continue;
+        }
+        halfFlag = regional;
         if (points.size() > 1 && std::any_of(points.begin(), points.end(), isEmojiPart)) {
             length += 2;
             continue;

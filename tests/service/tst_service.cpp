@@ -329,6 +329,7 @@ private Q_SLOTS:
             return QJsonDocument(QJsonObject { { "text", t } }).toJson(QJsonDocument::Compact);
         };
         const QString family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
+        const QString flag = "\U0001F1E9\U0001F1EA";
         row("JSON tweet", json, text("hello /2/"), 201, "");
         row("JSON body left out of the signature", json, text("a=b"), 201, "", "body");
         row("JSON body signed as a form", json, text("a=b&c"), 401, forged);
@@ -348,6 +349,7 @@ private Q_SLOTS:
         row("140 CJK characters", json, text(cjk.repeated(140)), 201, "");
         row("141 CJK characters", json, text(cjk.repeated(141)), 400, tooLongV2);
         row("140 emoji sequences", json, text(family.repeated(140)), 201, "");
+        row("70 flags after sequences", json, text(QString(family + flag).repeated(70)), 201, "");
         row("280 Latin, link 23", json, text(QString(256, 'e') + " " + link), 201, "");
         row("281 Latin, link 23", json, text(QString(257, 'f') + " " + link), 400, tooLongV2);
         row("v2 unsigned", "GET /2/users/me", {}, 401, required, "none");
