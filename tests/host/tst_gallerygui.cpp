@@ -84,7 +84,7 @@ void TestGalleryGui::wizardPages_data()
     QTest::newRow("refused") << false << QStringLiteral("wrong")
                              << QStringList { HostFixture::userName,
                                     QStringLiteral("did not accept the user name or password") };
-    QTest::newRow("x flavour") << true << QString()
+    QTest::newRow("x-flavour") << true << QString()
                                << QStringList { QStringLiteral("Open the sign-in page"),
                                       QStringLiteral("Your tweet was sent") };
 }
