@@ -32,7 +32,8 @@ void HeadlessShare::start()
         QTimer::singleShot(0, this, [this] { fail(tr("no such file: %1").arg(m_options.clip)); });
         return;
     }
-    m_session = new ShareSession({ { clip, ShareSession::thumbnailFor(clip) } }, this);
+    // No window: a thumbnail would be decoded and written to the cache for nobody.
+    m_session = new ShareSession({ { clip, ShareSession::placeholderThumbnail() } }, this);
     WizardHost *wizard = m_session->wizard();
     wizard->signInPage()->setCredentials(m_options.user, m_options.password, m_options.remember);
 
