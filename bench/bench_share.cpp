@@ -33,6 +33,7 @@
 #include <QUrlQuery>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -517,6 +518,9 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "run %d failed %s\n", run + 1, qPrintable(raw.failure));
                 return 1;
             }
+            // What one side left to write (the plug-in's settings when it
+            // closes) must not hold up the service's syncs on the other side.
+            ::sync();
         }
     }
 

@@ -335,13 +335,6 @@ QChar *writeChars(QChar *dst, QStringView text)
     return std::copy(text.begin(), text.end(), dst);
 }
 
-QChar *writeChars(QChar *dst, QLatin1String text)
-{
-    for (char c : text)
-        *dst++ = QLatin1Char(c);
-    return dst;
-}
-
 // Signs base under the consumer and token secrets and fills the signature,
 // the base string and the Authorization header.
 void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
@@ -366,28 +359,28 @@ void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
     s.signatureBaseString = QLatin1String(base.data(), base.size());
     s.oauth_signature = QLatin1String(signature, signatureSize);
 
-    const std::pair<QLatin1String, const QString *> parts[] = {
-        { QLatin1String("oauth_nonce"), &s.oauth_nonce },
-        { QLatin1String("oauth_signature_method"), &s.oauth_signature_method },
-        { QLatin1String("oauth_timestamp"), &s.oauth_timestamp },
-        { QLatin1String("oauth_token"), withToken ? &s.oauth_token : nullptr },
-        { QLatin1String("oauth_consumer_key"), &s.oauth_consumer_key },
-        { QLatin1String("oauth_signature"), &s.oauth_signature },
-        { QLatin1String("oauth_version"), &s.oauth_version },
+    const std::pair<QStringView, const QString *> parts[] = {
+        { QStringView(u"oauth_nonce"), &s.oauth_nonce },
+        { QStringView(u"oauth_signature_method"), &s.oauth_signature_method },
+        { QStringView(u"oauth_timestamp"), &s.oauth_timestamp },
+        { QStringView(u"oauth_token"), withToken ? &s.oauth_token : nullptr },
+        { QStringView(u"oauth_consumer_key"), &s.oauth_consumer_key },
+        { QStringView(u"oauth_signature"), &s.oauth_signature },
+        { QStringView(u"oauth_version"), &s.oauth_version },
     };
     qsizetype size = 6;
     for (const auto &[name, value] : parts)
         size += value ? name.size() + value->size() + 5 : 0;
     QString &header = s.authorizationHeader;
     header.resize(size - 2); // one ", " less than parts
-    QChar *dst = writeChars(header.data(), QLatin1String("OAuth "));
+    QChar *dst = writeChars(header.data(), u"OAuth ");
     for (const auto &[name, value] : parts) {
         if (!value)
             continue;
         if (dst != header.data() + 6)
-            dst = writeChars(dst, QLatin1String(", "));
+            dst = writeChars(dst, u", ");
         dst = writeChars(dst, name);
-        dst = writeChars(dst, QLatin1String("=\""));
+        dst = writeChars(dst, u"=\"");
         dst = writeChars(dst, *value);
         *dst++ = u'"';
     }
