@@ -33,7 +33,8 @@ void HeadlessShare::start()
         QTimer::singleShot(0, this, [this] { fail(tr("no such file: %1").arg(m_options.clip)); });
         return;
     }
-    m_session = new ShareSession({ { clip, ShareSession::thumbnailFor(clip) } }, this);
+    // No window: a thumbnail would be decoded and written to the cache for nobody.
+    m_session = new ShareSession({ { clip, ShareSession::placeholderThumbnail() } }, this);
     WizardHost *wizard = m_session->wizard();
     wizard->signInPage()->setCredentials(m_options.user, m_options.password, m_options.remember);
     if (wizard->signInPage()->usesPin()) {
@@ -41,8 +42,13 @@ void HeadlessShare::start()
         connect(m_pinReader, &AuthorizePageReader::failed, this, &HeadlessShare::fail);
     }
 
-    // The tweet's id is only in the client's answer: watch it, as a log would.
+    // The client's answers end the steps that are one request each; the
+    // tweet's id is only in its answer.
     if (auto *client = m_session->controller()->findChild<ITwitter_core *>()) {
+        connect(
+            client, &ITwitter_core::loginResult, this, [this] { step(QStringLiteral("sign-in")); });
+        connect(client, &ITwitter_core::isLoggedInResult, this,
+            [this] { step(QStringLiteral("user check")); });
         connect(client, SIGNAL(tweetResult(bool, QString, QString, QString, unsigned long)), this,
             SLOT(onTweetResult(bool, QString, QString)));
     }
@@ -72,10 +78,11 @@ void HeadlessShare::step(const QString &name)
 {
     if (m_done)
         return;
-    const qint64 ms = m_step.restart();
+    const qint64 us = m_step.nsecsElapsed() / 1000;
+    m_step.start();
     m_steps.append(name);
-    m_stepTimes.append(ms);
-    m_out << QStringLiteral("step %1 %2 ms").arg(name).arg(ms) << Qt::endl;
+    m_stepTimes.append(us);
+    m_out << QStringLiteral("step %1 %2 ms").arg(name).arg(us / 1000.0, 0, 'f', 1) << Qt::endl;
 }
 
 void HeadlessShare::press(WizardHost::Page page)
@@ -97,9 +104,7 @@ void HeadlessShare::advance()
         && page != WizardHost::Error) {
         m_stepped = m_pressedOn;
         // A new page: the previous press has done its work.
-        if (m_pressedOn == WizardHost::SignIn)
-            step(QStringLiteral("sign-in"));
-        else if (m_pressedOn == WizardHost::Review)
+        if (m_pressedOn == WizardHost::Review)
             step(QStringLiteral("review"));
     }
     switch (page) {
@@ -125,7 +130,7 @@ void HeadlessShare::advance()
         press(page);
         break;
     case WizardHost::Result:
-        step(QStringLiteral("tweet"));
+        step(QStringLiteral("badge"));
         succeed();
         break;
     case WizardHost::Error:
@@ -138,6 +143,7 @@ void HeadlessShare::advance()
 
 void HeadlessShare::onTweetResult(bool status, const QString &text, const QString &id)
 {
+    step(QStringLiteral("tweet"));
     if (status) {
         m_tweetText = text;
         m_tweetId = id;
@@ -149,7 +155,7 @@ void HeadlessShare::succeed()
     if (m_done)
         return;
     m_done = true;
-    m_out << QStringLiteral("total %1 ms").arg(m_total.elapsed()) << Qt::endl;
+    m_out << QStringLiteral("total %1 ms").arg(m_total.nsecsElapsed() / 1e6, 0, 'f', 1) << Qt::endl;
     m_out << "tweet text: " << m_tweetText << Qt::endl;
     m_out << "tweet id: " << m_tweetId << Qt::endl;
     m_out << "short link: " << m_shortLink << Qt::endl;

@@ -35,7 +35,7 @@ public:
     // Starts the share; finished() reports the outcome.
     void start();
     ShareSession *session() const { return m_session; }
-    // Step names in the order they completed, and their times in ms.
+    // Step names in the order they completed, and their times in µs.
     QStringList steps() const { return m_steps; }
     QList<qint64> stepTimes() const { return m_stepTimes; }
     QString tweetId() const { return m_tweetId; }

@@ -9,13 +9,9 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zpv-gallery"));
-    QApplication::setQuitOnLastWindowClosed(true);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Media gallery with the Twitter plug-in."));
-    parser.addHelpOption();
+    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption share(QStringLiteral("share"),
         QStringLiteral("Share CLIP without a window and print each step."), QStringLiteral("CLIP"));
     const QCommandLineOption user(
@@ -27,6 +23,25 @@ int main(int argc, char *argv[])
     const QCommandLineOption remember(
         QStringLiteral("remember"), QStringLiteral("Keep the sign-in for later runs."));
     parser.addOptions({ share, user, password, text, remember });
+
+    // Read before there is an application: neither the help nor a share
+    // without a window needs a display, nor the time it takes to open one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (!parser.parse(arguments) || parser.isSet(help)
+        || parser.isSet(QStringLiteral("help-all"))) {
+        // Prints the help or what is wrong, and exits.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("zpv-gallery"));
+        parser.process(app);
+    }
+    if (parser.isSet(share) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zpv-gallery"));
+    QApplication::setQuitOnLastWindowClosed(true);
     parser.process(app);
 
     if (!parser.isSet(share)) {

@@ -53,7 +53,12 @@ QImage ShareSession::thumbnailFor(const QString &path)
     QImage image;
     if (cache && getShellThumbnail(path, image, QSize(256, 256)) && !image.isNull())
         return image;
-    image = QImage(160, 120, QImage::Format_ARGB32_Premultiplied);
+    return placeholderThumbnail();
+}
+
+QImage ShareSession::placeholderThumbnail()
+{
+    QImage image(160, 120, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0x30, 0x36, 0x40));
     QPainter painter(&image);
     painter.setPen(Qt::white);

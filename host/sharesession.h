@@ -34,6 +34,8 @@ public:
     // A thumbnail of a gallery file: the freedesktop one if there is one,
     // else a neutral tile.
     static QImage thumbnailFor(const QString &path);
+    // The neutral tile alone, where nobody sees the pages.
+    static QImage placeholderThumbnail();
 
 Q_SIGNALS:
     void ended(bool shared);

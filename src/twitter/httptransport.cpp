@@ -3,7 +3,9 @@
 #include "twitter/twittersettings.h"
 #include "zpvlogging.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -11,9 +13,11 @@
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QThread>
 #include <QTimer>
 
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -152,23 +156,57 @@ private:
     qint64 m_sent = 0;
 };
 
+QNetworkAccessManager *newManager(QObject *parent)
+{
+    auto *manager = new QNetworkAccessManager(parent);
+    manager->setProxyFactory(new SystemProxyFactory);
+    return manager;
+}
+
+// The manager is the connection pool. On the application's thread every
+// transport shares one, so that a share's requests and the next share's go
+// over connections already open, without a network thread of their own. One
+// per set of trusted certificates: the pool reuses a connection whatever the
+// request's TLS settings, and trust must never carry over.
+QHash<QByteArray, QNetworkAccessManager *> &pools()
+{
+    static QHash<QByteArray, QNetworkAccessManager *> managers;
+    return managers;
+}
+
+// While the application still exists: closing a TLS connection needs it.
+void dropPools()
+{
+    qDeleteAll(pools());
+    pools().clear();
+}
+
+QNetworkAccessManager *pooledManager(const QByteArray &trust)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || app->thread() != QThread::currentThread())
+        return nullptr;
+    if (pools().isEmpty())
+        qAddPostRoutine(dropPools);
+    QNetworkAccessManager *&manager = pools()[trust];
+    if (!manager)
+        manager = newManager(nullptr);
+    return manager;
+}
+
 } // namespace
 
 class HttpTransport::Private
 {
 public:
-    QNetworkAccessManager *newManager(QObject *parent)
-    {
-        auto *manager = new QNetworkAccessManager(parent);
-        manager->setProxyFactory(new SystemProxyFactory);
-        return manager;
-    }
-
+    // The pool's, or off the application's thread one of the transport's own.
     QNetworkAccessManager *shared = nullptr;
     bool perRequest = false;
     int timeoutMs = TwitterSettings::defaultTimeoutMs;
-    bool extraCas = false;
-    QSslConfiguration ssl;
+    // Only with extra certificates: any TLS object loads the TLS backend,
+    // which plain HTTP never needs.
+    std::optional<QSslConfiguration> ssl;
+    QByteArray trust; // digests of the extra certificates
 };
 
 HttpTransport::HttpTransport(QObject *parent)
@@ -185,8 +223,9 @@ HttpTransport::HttpTransport(QObject *parent)
                 qUtf8Printable(caFile));
         } else {
             d->ssl = QSslConfiguration::defaultConfiguration();
-            d->ssl.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
-            d->extraCas = true;
+            d->ssl->setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+            for (const QSslCertificate &certificate : extra)
+                d->trust += certificate.digest(QCryptographicHash::Sha256);
         }
     }
 }
@@ -234,15 +273,17 @@ QNetworkReply *HttpTransport::send(const Request &r)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
         isSigned ? QNetworkRequest::ManualRedirectPolicy
                  : QNetworkRequest::NoLessSafeRedirectPolicy);
-    if (d->extraCas)
-        request.setSslConfiguration(d->ssl);
+    if (d->ssl)
+        request.setSslConfiguration(*d->ssl);
 
     QNetworkAccessManager *manager = nullptr;
     if (d->perRequest) {
-        manager = d->newManager(nullptr);
+        manager = newManager(nullptr);
     } else {
         if (!d->shared)
-            d->shared = d->newManager(this);
+            d->shared = pooledManager(d->trust);
+        if (!d->shared)
+            d->shared = newManager(this);
         manager = d->shared;
     }
     QNetworkReply *reply = nullptr;
@@ -255,6 +296,8 @@ QNetworkReply *HttpTransport::send(const Request &r)
         reply = manager->post(request, r.body);
     if (d->perRequest)
         connect(reply, &QObject::destroyed, manager, &QObject::deleteLater);
+    // A pooled manager outlives the transport; its requests must not.
+    reply->setParent(this);
     new ReplyWatch(reply, d->timeoutMs, bodySize);
     return reply;
 }

@@ -24,9 +24,11 @@ class QNetworkReply;
 //    header to whatever host the redirect names): a 3xx answer to a signed
 //    request counts as no answer (answeredStatus() 0, failureReason() says
 //    where it pointed). Unsigned requests follow redirects that stay as safe.
-// Requests share one QNetworkAccessManager (connection and TLS session reuse)
-// unless told otherwise. The caller connects the reply's finished() signal
-// (and uploadProgress() if it wants it) itself and hands the reply to
+// On the application's thread all transports share one QNetworkAccessManager
+// per set of trusted certificates (connection and TLS session reuse), unless
+// told otherwise. Replies are the transport's children: destroying it ends
+// its requests. The caller connects the reply's finished() signal (and
+// uploadProgress() if it wants it) itself and hands the reply to
 // deleteLater() after handling it.
 class HttpTransport : public QObject
 {

@@ -11,6 +11,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -37,71 +42,102 @@ inline bool isUnreserved(uchar c)
 // Writers below fill a buffer sized in advance for the worst case, then the
 // caller truncates it: signing is mostly string building, and per-character
 // appends with their capacity checks would cost more than the HMAC itself.
-// Worst case per UTF-16 unit: 3 UTF-8 bytes, each "%25XX" when encoded twice.
-constexpr qsizetype worstEncodedSize = 15;
+// Worst case per UTF-16 unit: 3 UTF-8 bytes, each "%XX".
+constexpr qsizetype worstEncodedSize = 9;
 
-// Twice: the byte as it stands inside the base string, where the
-// parameter text is encoded a second time as a whole.
-template<bool Twice>
+// Every byte's encoded form, padded to four bytes, and its length: a byte is
+// encoded by copying four bytes and stepping by the length, with no branch
+// (a text's mix of letters and spaces would mispredict one). Each copy may
+// write up to three bytes past the form; Appender leaves room for that.
+struct EncodedBytes
+{
+    std::array<std::array<char, 4>, 256> form {};
+    std::array<quint8, 256> length {};
+};
+
+constexpr EncodedBytes makeEncodedBytes()
+{
+    EncodedBytes table;
+    for (int c = 0; c < 256; ++c) {
+        if (unreservedTable[c]) {
+            table.form[c] = { char(c), 0, 0, 0 };
+            table.length[c] = 1;
+        } else {
+            table.form[c] = { '%', hexDigits[c >> 4], hexDigits[c & 0xF], 0 };
+            table.length[c] = 3;
+        }
+    }
+    return table;
+}
+constexpr EncodedBytes encodedBytes = makeEncodedBytes();
+constexpr qsizetype encoderSlack = 3;
+
 inline char *writeEncodedByte(char *dst, uchar c)
 {
-    if (isUnreserved(c)) {
-        *dst++ = char(c);
-        return dst;
-    }
-    *dst++ = '%';
-    if (Twice) {
-        *dst++ = '2';
-        *dst++ = '5';
-    }
-    *dst++ = hexDigits[c >> 4];
-    *dst++ = hexDigits[c & 0xF];
-    return dst;
+    std::memcpy(dst, encodedBytes.form[c].data(), 4);
+    return dst + encodedBytes.length[c];
 }
 
 char *writeEncodedBytes(char *dst, const char *data, qsizetype size)
 {
     for (qsizetype i = 0; i < size; ++i)
-        dst = writeEncodedByte<false>(dst, uchar(data[i]));
+        dst = writeEncodedByte(dst, uchar(data[i]));
     return dst;
 }
 
-inline bool isAscii(QStringView text)
+#ifdef __SSE2__
+// Copies eight UTF-16 units as bytes; true when all were unreserved.
+inline bool copyIfUnreserved8(char *dst, const char16_t *src)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src));
+    const auto within = [v](char16_t low, char16_t high) {
+        return _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(short(low - 1))),
+            _mm_cmplt_epi16(v, _mm_set1_epi16(short(high + 1))));
+    };
+    // Signed compares: units from 0x8000 up read as negative and match no range.
+    __m128i ok = _mm_or_si128(within(u'a', u'z'), within(u'A', u'Z'));
+    ok = _mm_or_si128(ok, within(u'0', u'9'));
+    ok = _mm_or_si128(ok, within(u'-', u'.'));
+    ok = _mm_or_si128(ok, _mm_cmpeq_epi16(v, _mm_set1_epi16(u'_')));
+    ok = _mm_or_si128(ok, _mm_cmpeq_epi16(v, _mm_set1_epi16(u'~')));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(v, v));
+    return _mm_movemask_epi8(ok) == 0xFFFF;
 }
+#endif
 
-// Same bytes as QUrl::toPercentEncoding(text) (encoded again when Twice);
-// only the ASCII path is our own.
-template<bool Twice = false>
+// Same bytes as QUrl::toPercentEncoding(text); only the ASCII path is our own.
 char *writeEncoded(char *dst, QStringView text)
 {
-    if (!isAscii(text)) {
-        const QByteArray once = QUrl::toPercentEncoding(text.toString());
-        if (Twice)
-            return writeEncodedBytes(dst, once.constData(), once.size());
-        return std::copy(once.cbegin(), once.cend(), dst);
+    char *const start = dst;
+    const char16_t *src = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Most values (keys, tokens, nonces, numbers) need no escape at all.
+    for (; i + 8 <= size && copyIfUnreserved8(dst + i, src + i); i += 8) { }
+    dst += i;
+#endif
+    for (; i < size; ++i) {
+        if (Q_UNLIKELY(src[i] >= 0x80)) {
+            const QByteArray once = QUrl::toPercentEncoding(text.toString());
+            return std::copy(once.cbegin(), once.cend(), start);
+        }
+        dst = writeEncodedByte(dst, uchar(src[i]));
     }
-    for (QChar c : text)
-        dst = writeEncodedByte<Twice>(dst, uchar(c.unicode()));
     return dst;
 }
 
 // The text as UTF-8, unencoded.
 char *writeText(char *dst, QStringView text)
 {
-    if (!isAscii(text)) {
-        const QByteArray utf8 = text.toUtf8();
-        return std::copy(utf8.cbegin(), utf8.cend(), dst);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (Q_UNLIKELY(text[i].unicode() >= 0x80)) {
+            const QByteArray utf8 = text.toUtf8();
+            return std::copy(utf8.cbegin(), utf8.cend(), dst - i);
+        }
+        *dst++ = char(text[i].unicode());
     }
-    for (QChar c : text)
-        *dst++ = char(c.unicode());
     return dst;
-}
-
-char *writeLiteral(char *dst, QLatin1String text)
-{
-    return std::copy(text.begin(), text.end(), dst);
 }
 
 // Grows out by room bytes and hands back where to write; finish() trims.
@@ -113,7 +149,7 @@ public:
         : m_out(out)
         , m_start(out.size())
     {
-        out.resize(m_start + room);
+        out.resize(m_start + room + encoderSlack);
         pos = out.data() + m_start;
     }
     void finish() { m_out.resize(pos - m_out.data()); }
@@ -130,6 +166,7 @@ private:
 template<qsizetype Size>
 using Buffer = QVarLengthArray<char, Size>;
 using BaseBuffer = Buffer<8192>;
+using ParamBuffer = Buffer<4096>;
 
 QByteArray encoded(QStringView text)
 {
@@ -153,74 +190,93 @@ void appendParam(QByteArray &text, QStringView key, QStringView value)
     a.finish();
 }
 
-bool isPlainName(QStringView key)
+// One pair of a parameter text: where it starts, where its value starts and
+// where it ends, and whether encoding changed the value.
+struct PairSpan
 {
-    return std::all_of(key.begin(), key.end(),
-        [](QChar c) { return c.unicode() < 0x80 && isUnreserved(uchar(c.unicode())); });
-}
+    qsizetype start;
+    qsizetype value;
+    qsizetype end;
+    bool escaped; // encoding changed the value
+};
+using PairSpans = QVarLengthArray<PairSpan, 16>;
 
-qsizetype paramsRoom(const QMap<QString, QString> &params)
+// The normalised parameter text with every value encoded once, for names of
+// unreserved characters (all that requests use): they read the same encoded
+// and sort in the map's own order. False when a name is not such a one.
+bool writePlainParams(ParamBuffer &out, const QMap<QString, QString> &params, PairSpans &spans)
 {
-    qsizetype room = 0;
-    for (auto it = params.cbegin(); it != params.cend(); ++it)
-        room += (it.key().size() + it.value().size()) * worstEncodedSize + 6;
-    return room;
-}
-
-inline char *writeKey(char *dst, bool twice, QByteArrayView encodedKey)
-{
-    return twice ? writeEncodedBytes(dst, encodedKey.data(), encodedKey.size())
-                 : std::copy(encodedKey.begin(), encodedKey.end(), dst);
-}
-
-// A plain name reads the same encoded once or twice.
-inline char *writeKey(char *dst, bool, QStringView plainKey)
-{
-    for (QChar c : plainKey)
-        *dst++ = char(c.unicode());
-    return dst;
-}
-
-template<bool Twice, typename Key>
-char *writePair(char *dst, bool first, Key key, QStringView value)
-{
-    if (!first)
-        dst = writeLiteral(dst, Twice ? QLatin1String("%26") : QLatin1String("&"));
-    dst = writeKey(dst, Twice, key);
-    dst = writeLiteral(dst, Twice ? QLatin1String("%3D") : QLatin1String("="));
-    return writeEncoded<Twice>(dst, value);
-}
-
-// The normalised parameter text: pairs sorted by their encoded names, as
-// servers rebuild them. For names of unreserved characters (all that
-// requests use) that is the map's own order, and the names need no copy.
-template<bool Twice>
-char *writeParams(char *dst, const QMap<QString, QString> &params)
-{
-    const bool plainNames = std::all_of(params.keyBegin(), params.keyEnd(), isPlainName);
-    if (plainNames) {
-        for (auto it = params.cbegin(); it != params.cend(); ++it) {
-            dst = writePair<Twice>(dst, it == params.cbegin(), QStringView(it.key()), it.value());
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        const QString &key = it.key();
+        const QString &value = it.value();
+        const bool first = it == params.cbegin();
+        Appender a(out, key.size() + value.size() * worstEncodedSize + 2);
+        const qsizetype start = a.pos - out.data() + (first ? 0 : 1);
+        if (!first)
+            *a.pos++ = '&';
+        for (QChar c : key) {
+            if (c.unicode() >= 0x80 || !isUnreserved(uchar(c.unicode())))
+                return false;
+            *a.pos++ = char(c.unicode());
         }
-        return dst;
+        *a.pos++ = '=';
+        char *const valueStart = a.pos;
+        a.pos = writeEncoded(a.pos, value);
+        const bool escaped = a.pos - valueStart != value.size();
+        a.finish();
+        spans.append({ start, valueStart - out.data(), out.size(), escaped });
     }
+    return true;
+}
+
+// The same for any names: pairs sorted by their encoded names, as servers
+// rebuild them.
+void writeParams(ParamBuffer &out, const QMap<QString, QString> &params)
+{
+    PairSpans spans;
+    if (writePlainParams(out, params, spans))
+        return;
+    out.clear();
     QVarLengthArray<std::pair<QByteArray, const QString *>, 16> pairs;
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         pairs.append({ encoded(it.key()), &it.value() });
     std::sort(
         pairs.begin(), pairs.end(), [](const auto &x, const auto &y) { return x.first < y.first; });
-    for (const auto &[key, value] : pairs)
-        dst = writePair<Twice>(dst, &key == &pairs.front().first, QByteArrayView(key), *value);
-    return dst;
+    for (const auto &[key, value] : pairs) {
+        Appender a(out, key.size() + value->size() * worstEncodedSize + 2);
+        if (&key != &pairs.front().first)
+            *a.pos++ = '&';
+        a.pos = std::copy(key.cbegin(), key.cend(), a.pos);
+        *a.pos++ = '=';
+        a.pos = writeEncoded(a.pos, *value);
+        a.finish();
+    }
 }
 
-QString formBody(const QMap<QString, QString> &params)
+// The body is the pairs of bodyParams as they stand in the signed parameter
+// text, when every one of them was signed with the same value (as addParam
+// leaves them): so the status is encoded once for both. False otherwise.
+bool cutBody(QString &body, const ParamBuffer &params, const PairSpans &spans,
+    const QMap<QString, QString> &signedParams, const QMap<QString, QString> &bodyParams)
 {
-    Buffer<4096> body;
-    Appender a(body, paramsRoom(params));
-    a.pos = writeParams<false>(a.pos, params);
-    a.finish();
-    return QString::fromLatin1(body.data(), body.size());
+    ParamBuffer out;
+    auto wanted = bodyParams.cbegin();
+    qsizetype i = 0;
+    for (auto it = signedParams.cbegin(); it != signedParams.cend() && wanted != bodyParams.cend();
+         ++it, ++i) {
+        if (it.key() != wanted.key())
+            continue;
+        if (it.value() != wanted.value())
+            return false;
+        if (wanted != bodyParams.cbegin())
+            out.append('&');
+        out.append(params.data() + spans[i].start, spans[i].end - spans[i].start);
+        ++wanted;
+    }
+    if (wanted != bodyParams.cend())
+        return false;
+    body = QLatin1String(out.data(), out.size());
+    return true;
 }
 
 // method&encode(url)&, then the caller adds the encoded parameter text.
@@ -234,17 +290,29 @@ Appender<BaseBuffer> startBaseString(BaseBuffer &base, const Signature &s, qsize
     return a;
 }
 
-void writeBaseString(BaseBuffer &base, const Signature &s, const QByteArray &paramText)
+void writeBaseString(BaseBuffer &base, const Signature &s, QByteArrayView paramText)
 {
     Appender a = startBaseString(base, s, paramText.size() * 3 + 2);
-    a.pos = writeEncodedBytes(a.pos, paramText.constData(), paramText.size());
+    a.pos = writeEncodedBytes(a.pos, paramText.data(), paramText.size());
     a.finish();
 }
 
-void writeBaseString(BaseBuffer &base, const Signature &s, const QMap<QString, QString> &params)
+// Encoding the parameter text again escapes only the separators and the
+// percent signs of escaped values; everything else is copied as it stands.
+void writeBaseString(
+    BaseBuffer &base, const Signature &s, const ParamBuffer &params, const PairSpans &spans)
 {
-    Appender a = startBaseString(base, s, paramsRoom(params));
-    a.pos = writeParams<true>(a.pos, params);
+    Appender a = startBaseString(base, s, params.size() * 3 + 2);
+    for (const PairSpan &pair : spans) {
+        if (&pair != spans.cbegin())
+            a.pos = std::copy_n("%26", 3, a.pos);
+        a.pos = std::copy(params.data() + pair.start, params.data() + pair.value - 1, a.pos);
+        a.pos = std::copy_n("%3D", 3, a.pos);
+        if (pair.escaped)
+            a.pos = writeEncodedBytes(a.pos, params.data() + pair.value, pair.end - pair.value);
+        else
+            a.pos = std::copy(params.data() + pair.value, params.data() + pair.end, a.pos);
+    }
     a.finish();
 }
 
@@ -260,14 +328,10 @@ QByteArray leadingOAuthParams(const Signature &s)
     return params;
 }
 
-char *writeHeaderPart(char *dst, QLatin1String name, QStringView value)
+// Writes text at dst of a string sized for it.
+QChar *writeChars(QChar *dst, QStringView text)
 {
-    dst = writeLiteral(dst, name);
-    *dst++ = '=';
-    *dst++ = '"';
-    dst = writeText(dst, value);
-    *dst++ = '"';
-    return dst;
+    return std::copy(text.begin(), text.end(), dst);
 }
 
 // Signs base under the consumer and token secrets and fills the signature,
@@ -286,39 +350,46 @@ void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
         = QMessageAuthenticationCode::hash(QByteArray::fromRawData(base.data(), base.size()),
             QByteArray::fromRawData(key.data(), key.size()), QCryptographicHash::Sha1)
               .toBase64();
-    char signature[3 * 28];
+    char signature[3 * 28 + encoderSlack];
     const qsizetype signatureSize
         = writeEncodedBytes(signature, digest.constData(), digest.size()) - signature;
 
-    s.signatureBaseString = QString::fromLatin1(base.data(), base.size());
-    s.oauth_signature = QString::fromLatin1(signature, signatureSize);
+    // Assigned rather than made anew: a signer used again keeps its strings' room.
+    s.signatureBaseString = QLatin1String(base.data(), base.size());
+    s.oauth_signature = QLatin1String(signature, signatureSize);
 
-    const std::pair<QLatin1String, const QString *> parts[] = {
-        { QLatin1String("oauth_nonce"), &s.oauth_nonce },
-        { QLatin1String("oauth_signature_method"), &s.oauth_signature_method },
-        { QLatin1String("oauth_timestamp"), &s.oauth_timestamp },
-        { QLatin1String("oauth_token"), withToken ? &s.oauth_token : nullptr },
-        { QLatin1String("oauth_consumer_key"), &s.oauth_consumer_key },
-        { QLatin1String("oauth_signature"), &s.oauth_signature },
-        { QLatin1String("oauth_version"), &s.oauth_version },
+    const std::pair<QStringView, const QString *> parts[] = {
+        { QStringView(u"oauth_nonce"), &s.oauth_nonce },
+        { QStringView(u"oauth_signature_method"), &s.oauth_signature_method },
+        { QStringView(u"oauth_timestamp"), &s.oauth_timestamp },
+        { QStringView(u"oauth_token"), withToken ? &s.oauth_token : nullptr },
+        { QStringView(u"oauth_consumer_key"), &s.oauth_consumer_key },
+        { QStringView(u"oauth_signature"), &s.oauth_signature },
+        { QStringView(u"oauth_version"), &s.oauth_version },
     };
-    qsizetype room = 6;
+    qsizetype size = 6;
     for (const auto &[name, value] : parts)
-        room += value ? name.size() + value->size() * 3 + 5 : 0;
-    Buffer<1024> header;
-    Appender a(header, room);
-    a.pos = writeLiteral(a.pos, QLatin1String("OAuth "));
-    bool first = true;
+        size += value ? name.size() + value->size() + 5 : 0;
+    QString &header = s.authorizationHeader;
+    header.resize(size - 2); // one ", " less than parts
+    QChar *dst = writeChars(header.data(), u"OAuth ");
     for (const auto &[name, value] : parts) {
         if (!value)
             continue;
-        if (!first)
-            a.pos = writeLiteral(a.pos, QLatin1String(", "));
-        first = false;
-        a.pos = writeHeaderPart(a.pos, name, *value);
+        if (dst != header.data() + 6)
+            dst = writeChars(dst, u", ");
+        dst = writeChars(dst, name);
+        dst = writeChars(dst, u"=\"");
+        dst = writeChars(dst, *value);
+        *dst++ = u'"';
     }
-    a.finish();
-    s.authorizationHeader = QString::fromUtf8(header.data(), header.size());
+}
+
+QString formBody(const QMap<QString, QString> &params)
+{
+    ParamBuffer body;
+    writeParams(body, params);
+    return QString::fromLatin1(body.data(), body.size());
 }
 
 bool checkPresent(const QString &value, const char *missingLine)
@@ -447,9 +518,21 @@ bool Signature::createSignature(unsigned long)
         qCCritical(lcTwitter, "Signature::createSignature() - failed to basicValidate");
         return false;
     }
+    // Every value is encoded once: the base string encodes the parameter
+    // text again, and the body is cut out of it.
+    ParamBuffer params;
+    PairSpans spans;
     BaseBuffer base;
-    writeBaseString(base, *this, signatureParams);
-    postBody = formBody(bodyParams);
+    if (writePlainParams(params, signatureParams, spans)) {
+        writeBaseString(base, *this, params, spans);
+        if (!cutBody(postBody, params, spans, signatureParams, bodyParams))
+            postBody = formBody(bodyParams);
+    } else {
+        params.clear();
+        writeParams(params, signatureParams);
+        writeBaseString(base, *this, QByteArrayView(params.data(), params.size()));
+        postBody = formBody(bodyParams);
+    }
     finishSignature(*this, base, !oauth_token.isEmpty());
     return true;
 }

@@ -59,6 +59,20 @@ QString answerText(QNetworkReply *reply, const char *noTextLine)
     return text;
 }
 
+// Long links and their short links for the whole thread, so that a clip
+// shared again (with a new controller and client) needs no request. Keyed by
+// the shortener too: another service has other short links.
+QHash<QString, QString> &shortLinks()
+{
+    static thread_local QHash<QString, QString> links;
+    return links;
+}
+
+QString shortLinkKey(const QString &link)
+{
+    return TwitterSettings::shortenerUrl().toString(QUrl::FullyEncoded) + u' ' + link;
+}
+
 // Header values that must never reach a log.
 bool isSecretHeader(const QByteArray &name)
 {
@@ -422,8 +436,8 @@ bool Twitter_core::getShortUrl(const QString &path, const QString &appId, unsign
         Q_EMIT getShortUrlResult(false, path, QString(), QString(), EmptyLink);
         return false;
     }
-    const auto cached = shortUrlCache.constFind(link);
-    if (cached != shortUrlCache.cend()) {
+    const auto cached = shortLinks().constFind(shortLinkKey(link));
+    if (cached != shortLinks().cend()) {
         Q_EMIT getShortUrlResult(true, path, link, cached.value(), 0);
         return true;
     }
@@ -444,7 +458,7 @@ void Twitter_core::onShortenResult(
     if (paths.isEmpty())
         paths.append(pendingShortPath);
     if (status && !shortUrl.isEmpty())
-        shortUrlCache.insert(origUrl, shortUrl);
+        shortLinks().insert(shortLinkKey(origUrl), shortUrl);
     for (const QString &path : std::as_const(paths))
         Q_EMIT getShortUrlResult(status, path, origUrl, shortUrl, flags);
 }

@@ -8,7 +8,6 @@
 #include "twitter/user.h"
 
 #include <QHash>
-#include <QMap>
 #include <QStringList>
 #include <QVariant>
 
@@ -86,7 +85,7 @@ protected:
     QString pendingShortPath; // path of the latest request sent to the shortener
     // Long link -> media paths waiting for its one request in flight, oldest first.
     QHash<QString, QStringList> pendingShortPaths;
-    QMap<QString, QString> shortUrlCache;
+    // The short links already known are kept for the thread, not the client.
     QString errorText;
 
 private Q_SLOTS:

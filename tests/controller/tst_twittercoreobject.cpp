@@ -561,12 +561,16 @@ void TestTwitterCoreObject::share_data()
     QTest::newRow("no link of the upload applet yet")
         << "clip; start; password; text requestSendInfo 8"
         << "reviewApproval true 0, showMustUpload 8, image 140 clip, image 2140";
-    // The client asks the shortener once; both requests get their answer.
-    QTest::newRow("short link asked for while the upload's is out")
-        << "shortener slow; " + handOver + upload + "; text requestSendInfo 8; requests shortener 1"
+    // The client asks the shortener once; both requests get their answer. The
+    // clip shared again in the same process needs no request at all.
+    QTest::newRow("short link asked for while the upload's is out, then shared again")
+        << "shortener slow; " + handOver + upload
+            + "; text requestSendInfo 8; requests shortener 1; restart; text requestSendInfo 8; "
+              "requests shortener 1"
         << handedOver + uploaded
             + ", requestApp own 0 -, text 10 http://127.0.0.1/s/slow, "
-              "text 10 http://127.0.0.1/s/slow";
+              "text 10 http://127.0.0.1/s/slow, "
+            + started + ", text 10 http://127.0.0.1/s/slow";
     const QString batch = "reviewApproval true 0, showMustUpload 8, uploadComplete 0, ";
     const QString failed = "clip; start; onFileUploadComplete false clip - 0 500 refused; ";
     QTest::newRow("batch with a failure")

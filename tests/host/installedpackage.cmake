@@ -53,5 +53,14 @@ run(${WORK_DIR}/consumer/consumer)
 if(NOT last_output MATCHES "OK")
     message(FATAL_ERROR "the consumer said: ${last_output}")
 endif()
-# The installed gallery finds its library through its run path.
+# The installed gallery finds its library through its run path. Neither its
+# help nor a share without a window needs a display.
+unset(ENV{QT_QPA_PLATFORM})
+unset(ENV{DISPLAY})
+unset(ENV{WAYLAND_DISPLAY})
 run(${prefix}/bin/zpv-gallery --help)
+execute_process(COMMAND ${prefix}/bin/zpv-gallery --share ${WORK_DIR}/none.mp4
+    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT result EQUAL 1 OR NOT out MATCHES "share failed: no such file")
+    message(FATAL_ERROR "a share of a missing clip (${result}): ${out}")
+endif()

@@ -65,16 +65,17 @@ void TestHeadlessShare::share_data()
     QTest::addColumn<int>("backTo");
     const QString password = HostFixture::password;
     QTest::newRow("new video, password")
-        << 0 << password << QStringLiteral("sign-in review hand-over upload short-link tweet")
+        << 0 << password
+        << QStringLiteral("sign-in user check review hand-over upload short-link tweet badge")
         << 0ul << QString() << 0;
     QTest::newRow("x flavour, PIN")
         << int(XFlavor) << QString()
-        << QStringLiteral("sign-in review hand-over upload short-link tweet") << 0ul << QString()
-        << 0;
+        << QStringLiteral("sign-in user check review hand-over upload short-link tweet badge")
+        << 0ul << QString() << 0;
     // A stored sign-in opens at the review page; a link recorded earlier is used.
     QTest::newRow("uploaded video, stored sign-in")
-        << (Uploaded | TokenStored) << password << QStringLiteral("review short-link tweet") << 0ul
-        << QString() << 0;
+        << (Uploaded | TokenStored) << password
+        << QStringLiteral("user check review short-link tweet badge") << 0ul << QString() << 0;
     QTest::newRow("wrong password") << 0 << QStringLiteral("not the password") << QString() << 2ul
                                     << QString() << int(WizardHost::SignIn);
     // A failed upload ends on the error page with its reason. An answer is

@@ -34,6 +34,9 @@ EDGE = [
                               params=[["oauth_consumer_key", "dpf43f3p2l4k3l03"], ["oauth_token", "nnch734d00sl2jdk"],
                                       ["oauth_signature_method", "HMAC-SHA1"], ["oauth_timestamp", "137131202"],
                                       ["oauth_nonce", "chapoH"], ["file", "vacation.jpg"], ["size", "original"]])),
+    # The body keeps the value given first; a later signed-only value of that name is signed.
+    ("signed value overrides the body's", dict(form="live", params=[["a", "x y"], ["status", "in the body"]],
+                                              override=[["status", "signed & different"]])),
 ]
 
 
@@ -54,7 +57,8 @@ def random_request(rng, index):
 
 def answer(request):
     r = dict(DEFAULT, **request)
-    signed = r["params"]
+    override = dict(r.get("override", []))
+    signed = [[k, override.get(k, v)] for k, v in r["params"]]
     if r["form"] != "raw":
         signed = [["oauth_consumer_key", r["consumer_key"]], ["oauth_nonce", r["nonce"]],
                   ["oauth_signature_method", "HMAC-SHA1"], ["oauth_timestamp", r["timestamp"]],

@@ -59,6 +59,8 @@ std::unique_ptr<Signature> sign(const QJsonObject &c)
         else if (form == QLatin1String("live"))
             s->addParam(pair[0].toString(), pair[1].toString());
     }
+    for (const QJsonValue &pair : c.value(QLatin1String("override")).toArray())
+        s->addSignatureParam(pair[0].toString(), pair[1].toString());
     if (!(form == QLatin1String("basic") ? s->createBasicSignature(0) : s->createSignature(0)))
         qFatal("the signer refused a complete request");
     return s;

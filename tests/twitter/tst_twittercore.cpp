@@ -12,6 +12,7 @@
 #include "twitter/httptransport.h"
 #include "twitter/signature.h"
 #include "twitter/twitter_core.h"
+#include "twitterservice.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,7 +37,7 @@ Q_DECLARE_METATYPE(LoopbackServer::Script)
 
 namespace {
 
-enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa };
+enum Server { Plain, Refused, Redirect, Tls, TlsTrusted, TlsJunkCa, TlsTrustedBefore };
 // The x flavour's kinds follow the others.
 enum Kind { Login, Update, Check, XAuthorize, XLogin, XUpdate, XCheck, XFetch };
 // FileToken: the whole record in the settings file, as earlier versions kept it;
@@ -187,6 +188,8 @@ void TestTwitterCore::transport_data()
     row("untrusted certificate", Tls, Script::answer(200, "secure")) << by << 0 << QByteArray("certificate");
     row("test CA trusted", TlsTrusted, Script::answer(200, "secure")) << by << 200 << QByteArray("secure");
     row("CA file without certificates", TlsJunkCa, Script::answer(200, "secure")) << by << 0 << QByteArray("certificate");
+    // Connections are pooled; one opened while the test CA was trusted is not.
+    row("CA trusted before, not now", TlsTrustedBefore, Script()) << by << 0 << QByteArray("certificate");
     // clang-format on
 }
 
@@ -217,6 +220,21 @@ void TestTwitterCore::transport()
     QUrl url = loopback.url();
     if (server == Refused)
         url.setPort(LoopbackServer::unusedPort());
+    ServiceOptions options;
+    options.tlsCertificate = m_certificates.serverCertificateFile();
+    options.tlsKey = m_certificates.serverKeyFile();
+    TwitterService keptAlive(options);
+    if (server == TlsTrustedBefore) {
+        QString error;
+        QVERIFY2(keptAlive.start(&error), qPrintable(error));
+        url = keptAlive.baseUrl();
+        IsolatedSettings::set(TwitterSettings::caCertificatesKey, m_certificates.caFile());
+        HttpTransport trusted;
+        QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> first(trusted.get(url, "text"));
+        QTRY_VERIFY(first->isFinished());
+        QCOMPARE(HttpTransport::answeredStatus(first.get()), 200);
+        IsolatedSettings::set(TwitterSettings::caCertificatesKey, QVariant());
+    }
 
     HttpTransport http;
     QScopedPointer<QNetworkReply, QScopedPointerDeleteLater> reply(
