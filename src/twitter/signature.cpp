@@ -384,8 +384,7 @@ void fillFromKernel(std::array<uchar, 4096> &bytes)
         filled += std::size_t(got);
     }
     if (filled < bytes.size()) {
-        QRandomGenerator::system()->generate(
-            reinterpret_cast<quint32 *>(bytes.data()),
+        QRandomGenerator::system()->generate(reinterpret_cast<quint32 *>(bytes.data()),
             reinterpret_cast<quint32 *>(bytes.data() + bytes.size()));
     }
 }
@@ -423,10 +422,9 @@ void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
     k.pos = writeEncoded(k.pos, s.oauth_token_secret);
     k.finish();
 
-    const QByteArray digest
-        = hmacSha1WithKey(QByteArrayView(base.data(), base.size()),
-            QByteArrayView(key.data(), key.size()))
-              .toBase64();
+    const QByteArray digest = hmacSha1WithKey(
+        QByteArrayView(base.data(), base.size()), QByteArrayView(key.data(), key.size()))
+                                  .toBase64();
     char signature[3 * 28 + encoderSlack];
     const qsizetype signatureSize
         = writeEncodedBytes(signature, digest.constData(), digest.size()) - signature;
