@@ -8,48 +8,35 @@ extern "C" {
 #include <libavutil/version.h>
 }
 
-namespace {
-
-// Loaded for good: the functions stay in use for the life of the process.
-QLibrary *openLibrary(const char *name, int major)
-{
-    auto *library = new QLibrary(QString::fromLatin1(name), major);
-    if (library->load())
-        return library;
-    qCWarning(
-        lcPlatform, "LibAv - cannot load %s: %s", name, qUtf8Printable(library->errorString()));
-    delete library;
-    return nullptr;
-}
-
-} // namespace
-
 const LibAv *LibAv::instance()
 {
-    static const LibAv *const loaded = [] {
-        auto *libav = new LibAv;
-        if (libav->load())
-            return const_cast<const LibAv *>(libav);
-        delete libav;
-        return static_cast<const LibAv *>(nullptr);
-    }();
-    return loaded;
+    static LibAv libav;
+    static const bool loaded = libav.load();
+    return loaded ? &libav : nullptr;
 }
 
 bool LibAv::load()
 {
     // The major versions of the headers built with: another would differ in
-    // the structures read here.
-    QLibrary *const libraries[] = {
-        openLibrary("avformat", LIBAVFORMAT_VERSION_MAJOR),
-        openLibrary("avcodec", LIBAVCODEC_VERSION_MAJOR),
-        openLibrary("avutil", LIBAVUTIL_VERSION_MAJOR),
-        openLibrary("swscale", LIBSWSCALE_VERSION_MAJOR),
+    // the structures read here. A library stays loaded when its QLibrary
+    // goes, for the life of the process.
+    QLibrary libraries[] = {
+        QLibrary(QStringLiteral("avformat"), LIBAVFORMAT_VERSION_MAJOR),
+        QLibrary(QStringLiteral("avcodec"), LIBAVCODEC_VERSION_MAJOR),
+        QLibrary(QStringLiteral("avutil"), LIBAVUTIL_VERSION_MAJOR),
+        QLibrary(QStringLiteral("swscale"), LIBSWSCALE_VERSION_MAJOR),
     };
     bool complete = true;
+    for (QLibrary &library : libraries) {
+        if (!library.load()) {
+            qCWarning(lcPlatform, "LibAv - cannot load %s: %s", qUtf8Printable(library.fileName()),
+                qUtf8Printable(library.errorString()));
+            complete = false;
+        }
+    }
     const auto resolve = [&](auto &function, const char *name) {
-        for (QLibrary *library : libraries) {
-            if (QFunctionPointer found = library ? library->resolve(name) : nullptr) {
+        for (QLibrary &library : libraries) {
+            if (QFunctionPointer found = library.isLoaded() ? library.resolve(name) : nullptr) {
                 function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(found);
                 return;
             }
