@@ -11,9 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
-
 #include <cerrno>
+#include <cstring>
 
 #include <pthread.h>
 #include <sys/random.h>
