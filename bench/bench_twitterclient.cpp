@@ -18,6 +18,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -34,7 +37,7 @@
 
 namespace {
 
-const int updates = 200;
+int updates = 200;
 const int countedUpdates = 100;
 const QString userName = QStringLiteral("bench");
 const QString password = QStringLiteral("bench-password");
@@ -95,11 +98,32 @@ struct Latencies
 struct StorageRun
 {
     Latencies raw;
+    Latencies qnam;
     Latencies client;
 };
 
-// One update of the raw client, then one of Twitter_core, and so on: both see
-// the same machine at the same moments.
+// The same signed update sent through a QNetworkAccessManager of its own,
+// its answer only read: what Qt's HTTP stack costs before the plug-in's work.
+bool qnamUpdate(
+    QNetworkAccessManager &manager, const QUrl &base, const RawServiceClient::Parts &parts)
+{
+    QNetworkRequest request(base.resolved(QUrl(QStringLiteral("/1/statuses/update.xml"))));
+    request.setRawHeader("Authorization", parts.authorization);
+    request.setHeader(
+        QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply *reply = manager.post(request, parts.body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const bool ok = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200
+        && !reply->readAll().isEmpty();
+    reply->deleteLater();
+    return ok;
+}
+
+// One update of the raw client, one through bare QNAM, then one of
+// Twitter_core, and so on: all see the same machine at the same moments.
 StorageRun runSideBySide(const QUrl &base, const QString &tag)
 {
     StorageRun run;
@@ -110,15 +134,24 @@ StorageRun runSideBySide(const QUrl &base, const QString &tag)
         run.raw.failures = run.client.failures = updates;
         return run;
     }
+    QNetworkAccessManager manager;
     std::vector<QByteArray> signedUpdates;
-    for (int i = -5; i < updates; ++i)
+    std::vector<RawServiceClient::Parts> qnamUpdates;
+    for (int i = -5; i < updates; ++i) {
         signedUpdates.push_back(
             raw.statusUpdate(QStringLiteral("Raw status %1 (%2)").arg(i).arg(tag)));
+        qnamUpdates.push_back(raw.signedParts("POST", QStringLiteral("/1/statuses/update.xml"),
+            { { QStringLiteral("status"),
+                QStringLiteral("QNAM status %1 (%2)").arg(i).arg(tag) } }));
+    }
     for (int i = -5; i < updates; ++i) {
         QElapsedTimer timer;
         timer.start();
         const bool rawOk = raw.exchange(signedUpdates[size_t(i + 5)]).status == 200;
         const double rawMs = msSince(timer);
+        timer.start();
+        const bool qnamOk = qnamUpdate(manager, base, qnamUpdates[size_t(i + 5)]);
+        const double qnamMs = msSince(timer);
         timer.start();
         const bool clientOk
             = clientTweet(client, QStringLiteral("Client status %1 (%2)").arg(i).arg(tag));
@@ -126,6 +159,8 @@ StorageRun runSideBySide(const QUrl &base, const QString &tag)
         if (i < 0) // warm-up
             continue;
         run.raw.ms.push_back(rawMs);
+        run.qnam.ms.push_back(qnamMs);
+        run.qnam.failures += qnamOk ? 0 : 1;
         run.client.ms.push_back(clientMs);
         run.raw.failures += rawOk ? 0 : 1;
         run.client.failures += clientOk ? 0 : 1;
@@ -321,6 +356,26 @@ int main(int argc, char **argv)
         return 1;
     }
 
+    // --client-only [N]: Twitter_core's N status updates alone against the
+    // service on tmpfs, for a profiler to look at the client's own time.
+    const qsizetype clientOnly = app.arguments().indexOf(QStringLiteral("--client-only"));
+    if (clientOnly > 0) {
+        updates = qMax(1, app.arguments().value(clientOnly + 1, QStringLiteral("200")).toInt());
+        QProcess service;
+        const QUrl base
+            = startService(&service, onTmpfs.path() + QStringLiteral("/data"), userName, password);
+        if (base.isEmpty())
+            return 1;
+        setTwitter(TwitterSettings::apiUrlKey, base.toString());
+        const Run run = runClientMode(false, QStringLiteral("profile"));
+        std::printf("Twitter_core alone, data on tmpfs: %d updates, p50 %.2f ms, p99 %.2f ms, "
+                    "%d failed\n",
+            updates, run.latencies.p50(), run.latencies.p99(), run.latencies.failures);
+        service.terminate();
+        service.waitForFinished(5000);
+        return 0;
+    }
+
     std::printf("%d status updates over HTTP on loopback, the raw client and Twitter_core in turn\n"
                 "(disk: %s, tmpfs: %s)\n\n",
         updates, qPrintable(onDisk.path()), qPrintable(onTmpfs.path()));
@@ -353,6 +408,9 @@ int main(int argc, char **argv)
         const StorageRun &run = runs[i];
         std::printf("%-6s %-12s %9.2f %9.2f %18s %15.2fx %6d\n", data, "raw", run.raw.p50(),
             run.raw.p99(), "", run.raw.p50() / floor, run.raw.failures);
+        std::printf("%-6s %-12s %9.2f %9.2f %17.2fx %15.2fx %6d\n", data, "bare QNAM",
+            run.qnam.p50(), run.qnam.p99(), run.qnam.p50() / run.raw.p50(), run.qnam.p50() / floor,
+            run.qnam.failures);
         std::printf("%-6s %-12s %9.2f %9.2f %17.2fx %15.2fx %6d\n", data, "Twitter_core",
             run.client.p50(), run.client.p99(), run.client.p50() / run.raw.p50(),
             run.client.p50() / floor, run.client.failures);

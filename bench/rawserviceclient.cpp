@@ -40,6 +40,16 @@ QByteArray RawServiceClient::plainRequest(
 QByteArray RawServiceClient::signedRequest(
     const QByteArray &method, const QString &path, const Params &form) const
 {
+    const Parts parts = signedParts(method, path, form);
+    return method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_base.authority().toLatin1()
+        + "\r\nAuthorization: " + parts.authorization
+        + "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+        + QByteArray::number(parts.body.size()) + "\r\n\r\n" + parts.body;
+}
+
+RawServiceClient::Parts RawServiceClient::signedParts(
+    const QByteArray &method, const QString &path, const Params &form) const
+{
     const auto consumer = ServiceOptions::defaultConsumer();
     QMultiMap<QString, QVariant> oauth { { QStringLiteral("oauth_consumer_key"), consumer.first },
         { QStringLiteral("oauth_nonce"), QUuid::createUuid().toString(QUuid::Id128) },
@@ -65,10 +75,7 @@ QByteArray RawServiceClient::signedRequest(
     for (auto it = oauth.cbegin(); it != oauth.cend(); ++it)
         header += (it == oauth.cbegin() ? "" : ", ") + it.key().toLatin1() + "=\""
             + QUrl::toPercentEncoding(it.value().toString()) + '"';
-    return method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: " + m_base.authority().toLatin1()
-        + "\r\nAuthorization: " + header
-        + "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: "
-        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return { header, body };
 }
 
 QByteArray RawServiceClient::statusUpdate(const QString &text) const

@@ -37,6 +37,14 @@ public:
     QByteArray signedRequest(
         const QByteArray &method, const QString &path, const Params &form) const;
     QByteArray statusUpdate(const QString &text) const;
+    // The same request's Authorization header value and body, for other
+    // HTTP clients to send.
+    struct Parts
+    {
+        QByteArray authorization;
+        QByteArray body;
+    };
+    Parts signedParts(const QByteArray &method, const QString &path, const Params &form) const;
     static QByteArray plainRequest(const QByteArray &method, const QString &path, const QUrl &base);
 
     // Blocking: sends and waits for the whole answer.

@@ -13,6 +13,11 @@
 #include <array>
 #include <cstring>
 
+#include <cerrno>
+
+#include <pthread.h>
+#include <sys/random.h>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -105,26 +110,37 @@ inline bool copyIfUnreserved8(char *dst, const char16_t *src)
 }
 #endif
 
+// Encodes ASCII units from src up to end; false at the first one that is not.
+inline bool writeEncodedAscii(char *&dst, const char16_t *src, const char16_t *end)
+{
+    for (; src < end; ++src) {
+        if (Q_UNLIKELY(*src >= 0x80))
+            return false;
+        dst = writeEncodedByte(dst, uchar(*src));
+    }
+    return true;
+}
+
 // Same bytes as QUrl::toPercentEncoding(text); only the ASCII path is our own.
 char *writeEncoded(char *dst, QStringView text)
 {
     char *const start = dst;
     const char16_t *src = text.utf16();
-    const qsizetype size = text.size();
-    qsizetype i = 0;
+    const char16_t *const end = src + text.size();
 #ifdef __SSE2__
-    // Most values (keys, tokens, nonces, numbers) need no escape at all.
-    for (; i + 8 <= size && copyIfUnreserved8(dst + i, src + i); i += 8) { }
-    dst += i;
-#endif
-    for (; i < size; ++i) {
-        if (Q_UNLIKELY(src[i] >= 0x80)) {
-            const QByteArray once = QUrl::toPercentEncoding(text.toString());
-            return std::copy(once.cbegin(), once.cend(), start);
-        }
-        dst = writeEncodedByte(dst, uchar(src[i]));
+    // Most values (keys, tokens, nonces, numbers) need no escape at all, and
+    // in a status most runs of eight have none.
+    for (; end - src >= 8; src += 8) {
+        if (copyIfUnreserved8(dst, src))
+            dst += 8;
+        else if (!writeEncodedAscii(dst, src, src + 8))
+            break;
     }
-    return dst;
+#endif
+    if (src == end || writeEncodedAscii(dst, src, end))
+        return dst;
+    const QByteArray once = QUrl::toPercentEncoding(text.toString());
+    return std::copy(once.cbegin(), once.cend(), start);
 }
 
 // The text as UTF-8, unencoded.
@@ -328,6 +344,66 @@ QByteArray leadingOAuthParams(const Signature &s)
     return params;
 }
 
+// A signer signs under the same key request after request: the code's state
+// is kept per thread and only reset, instead of made anew each time.
+QByteArray hmacSha1WithKey(QByteArrayView message, QByteArrayView key)
+{
+    thread_local QMessageAuthenticationCode mac(QCryptographicHash::Sha1);
+    thread_local QByteArray macKey;
+    if (key != QByteArrayView(macKey)) {
+        macKey = key.toByteArray();
+        mac.setKey(macKey);
+    } else {
+        mac.reset();
+    }
+    mac.addData(message.data(), message.size());
+    return mac.result();
+}
+
+// Qt's system generator reads the processor's generator word by word, which
+// on virtual machines can cost more than the rest of a request's signing;
+// the kernel's generator fills a per-thread stock of bytes for many nonces
+// in one call instead. A forked child starts with an empty stock, so parent
+// and child never share draws.
+struct RandomStock
+{
+    std::array<uchar, 4096> bytes;
+    qsizetype left = 0;
+};
+thread_local RandomStock randomStock;
+
+void fillFromKernel(std::array<uchar, 4096> &bytes)
+{
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        filled += std::size_t(got);
+    }
+    if (filled < bytes.size()) {
+        QRandomGenerator::system()->generate(reinterpret_cast<quint32 *>(bytes.data()),
+            reinterpret_cast<quint32 *>(bytes.data() + bytes.size()));
+    }
+}
+
+uchar randomByte()
+{
+    static const int registered = pthread_atfork(nullptr, nullptr, [] { randomStock.left = 0; });
+    Q_UNUSED(registered);
+    RandomStock &stock = randomStock;
+    if (stock.left == 0) {
+        fillFromKernel(stock.bytes);
+        stock.left = stock.bytes.size();
+    }
+    uchar &byte = stock.bytes[--stock.left];
+    const uchar value = byte;
+    byte = 0; // never handed out twice
+    return value;
+}
+
 // Writes text at dst of a string sized for it.
 QChar *writeChars(QChar *dst, QStringView text)
 {
@@ -346,10 +422,9 @@ void finishSignature(Signature &s, const BaseBuffer &base, bool withToken)
     k.pos = writeEncoded(k.pos, s.oauth_token_secret);
     k.finish();
 
-    const QByteArray digest
-        = QMessageAuthenticationCode::hash(QByteArray::fromRawData(base.data(), base.size()),
-            QByteArray::fromRawData(key.data(), key.size()), QCryptographicHash::Sha1)
-              .toBase64();
+    const QByteArray digest = hmacSha1WithKey(
+        QByteArrayView(base.data(), base.size()), QByteArrayView(key.data(), key.size()))
+                                  .toBase64();
     char signature[3 * 28 + encoderSlack];
     const qsizetype signatureSize
         = writeEncodedBytes(signature, digest.constData(), digest.size()) - signature;
@@ -472,13 +547,18 @@ void Signature::newTimestamp()
 
 void Signature::newNonce()
 {
-    // One call for all draws: each system() call may be a system call.
-    constexpr quint64 alphabetSize = sizeof(nonceAlphabet) - 1;
-    quint32 draws[nonceLength];
-    QRandomGenerator::system()->fillRange(draws);
+    // Bytes past the last whole multiple of the alphabet are drawn again,
+    // so that every character is equally likely.
+    constexpr uint alphabetSize = sizeof(nonceAlphabet) - 1;
+    constexpr uint limit = 256 - 256 % alphabetSize;
     QString nonce(nonceLength, Qt::Uninitialized);
-    for (int i = 0; i < nonceLength; ++i) // scaled like QRandomGenerator::bounded()
-        nonce[i] = QLatin1Char(nonceAlphabet[(draws[i] * alphabetSize) >> 32]);
+    for (QChar &c : nonce) {
+        uint byte;
+        do {
+            byte = randomByte();
+        } while (byte >= limit);
+        c = QLatin1Char(nonceAlphabet[byte % alphabetSize]);
+    }
     oauth_nonce = nonce;
 }
 

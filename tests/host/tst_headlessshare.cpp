@@ -197,7 +197,8 @@ void TestHeadlessShare::share()
         QCOMPARE(
             fetched.first().mid(0, 3), (QVariantList { true, share.tweetText(), share.tweetId() }));
     }
-    QVERIFY(ended.wait(10000));
+    // It may have ended while the links above were followed.
+    QVERIFY(!ended.isEmpty() || ended.wait(10000));
     QCOMPARE(ended.first().at(0).toBool(), true);
 }
 

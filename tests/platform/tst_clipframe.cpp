@@ -96,6 +96,22 @@ private Q_SLOTS:
         qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.filePath(u"cache"_qs)));
     }
 
+    // The media libraries cost tens of milliseconds to load: a process pays
+    // for them at its first probe, not at start.
+    void loadsMediaLibrariesOnFirstProbe()
+    {
+        const auto mapped = [] {
+            QFile maps(u"/proc/self/maps"_qs);
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libavformat.so");
+        };
+        QVERIFY(!mapped());
+        const QString movie = m_dir.filePath(u"first.avi"_qs);
+        QVERIFY(makeClip(movie, 1.0, 10));
+        QVERIFY(!mapped());
+        QVERIFY(ClipFrame::isMovieFile(movie));
+        QVERIFY(mapped());
+    }
+
     void probesTheContent()
     {
         // A 2.9 s movie named as text, a picture and a playlist naming the

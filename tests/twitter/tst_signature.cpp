@@ -9,11 +9,15 @@
 #include <QOAuth1Signature>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
 
 #include <memory>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +80,8 @@ private Q_SLOTS:
     void initTestCase();
     void matchesOracle_data();
     void matchesOracle();
+    void nonces();
+    void nonceAfterFork();
 
 private:
     QJsonArray m_cases;
@@ -127,6 +133,59 @@ void TestSignature::matchesOracle()
     QOAuth1Signature qt(
         QUrl(str(c, "url")), str(c, "consumer_secret"), str(c, "token_secret"), method, params);
     QCOMPARE(s->oauth_signature, encoded(QString::fromLatin1(qt.hmacSha1().toBase64())));
+}
+
+// Nonces come from a per-thread stock of random bytes: every character must
+// stay equally likely and no nonce may repeat.
+void TestSignature::nonces()
+{
+    const QString alphabet
+        = QStringLiteral("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    constexpr int count = 20000;
+    Signature s;
+    QSet<QString> seen;
+    QHash<QChar, int> frequency;
+    for (int i = 0; i < count; ++i) {
+        s.newNonce();
+        QCOMPARE(s.oauth_nonce.size(), 45);
+        QVERIFY2(!seen.contains(s.oauth_nonce), qPrintable(s.oauth_nonce));
+        seen.insert(s.oauth_nonce);
+        for (QChar c : std::as_const(s.oauth_nonce))
+            ++frequency[c];
+    }
+    QCOMPARE(frequency.size(), alphabet.size());
+    // About 14,500 each with a deviation of 120; a byte taken modulo the
+    // alphabet without redrawing puts the first eight 21 % above the rest.
+    const double expected = count * 45.0 / alphabet.size();
+    for (QChar c : alphabet) {
+        QVERIFY2(qAbs(frequency.value(c) - expected) < expected * 0.06,
+            qPrintable(QStringLiteral("%1 drawn %2 times").arg(c).arg(frequency.value(c))));
+    }
+}
+
+// A child process must not hand out the nonces its parent will use next.
+void TestSignature::nonceAfterFork()
+{
+    Signature s;
+    s.newNonce(); // the parent's stock is filled
+    int fds[2];
+    QCOMPARE(pipe(fds), 0);
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        s.newNonce();
+        const QByteArray nonce = s.oauth_nonce.toLatin1();
+        _exit(write(fds[1], nonce.constData(), nonce.size()) == nonce.size() ? 0 : 1);
+    }
+    ::close(fds[1]);
+    char buffer[64] = {};
+    const ssize_t got = read(fds[0], buffer, sizeof buffer);
+    ::close(fds[0]);
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QCOMPARE(got, 45);
+    s.newNonce();
+    QVERIFY(s.oauth_nonce != QLatin1String(buffer, got));
 }
 
 QTEST_GUILESS_MAIN(TestSignature)
