@@ -1,6 +1,7 @@
 #include "authorizeroutes.h"
 
 #include "apiroutes.h"
+#include "authorizationheader.h"
 #include "pageroutes.h"
 #include "servicestore.h"
 
@@ -15,7 +16,7 @@ const QString AccessTokenPath = QStringLiteral("/oauth/access_token");
 // A signed parameter: from the Authorization header, else the query or form.
 std::optional<QByteArray> oauthParam(const IncomingRequest &request, const QByteArray &name)
 {
-    const auto header = OAuthVerifier::parseAuthorization(request.header("authorization"));
+    const auto header = parseAuthorizationHeader(request.header("authorization"));
     if (const auto value = formValue(header.value_or(FormParams()), name))
         return value;
     return formValue(request.query + request.form, name);

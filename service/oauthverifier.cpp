@@ -1,5 +1,6 @@
 #include "oauthverifier.h"
 
+#include "authorizationheader.h"
 #include "servicestore.h"
 
 #include <oauth.h>
@@ -37,48 +38,12 @@ bool isDecimal(const QByteArray &text)
         && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool skipSpaces(const QByteArray &text, qsizetype *pos)
-{
-    while (*pos < text.size() && (text.at(*pos) == ' ' || text.at(*pos) == '\t'))
-        ++*pos;
-    return *pos < text.size();
-}
-
 } // namespace
 
 OAuthVerifier::OAuthVerifier(ServiceStore *store, const QHash<QString, QString> &consumers)
     : m_store(store)
     , m_consumers(consumers)
 { }
-
-std::optional<FormParams> OAuthVerifier::parseAuthorization(const QByteArray &header)
-{
-    const QByteArray scheme = header.left(6);
-    if (scheme.compare("OAuth ", Qt::CaseInsensitive) != 0)
-        return std::nullopt;
-    FormParams params;
-    qsizetype pos = 6;
-    while (skipSpaces(header, &pos)) {
-        const qsizetype eq = header.indexOf('=', pos);
-        if (eq < 0 || eq + 1 >= header.size() || header.at(eq + 1) != '"')
-            return std::nullopt;
-        const qsizetype close = header.indexOf('"', eq + 2);
-        if (close < 0)
-            return std::nullopt;
-        const auto name = percentDecode(header.mid(pos, eq - pos).trimmed(), false);
-        const auto value = percentDecode(header.mid(eq + 2, close - eq - 2), false);
-        if (!name || !value || name->isEmpty())
-            return std::nullopt;
-        params.append({ *name, *value });
-        pos = close + 1;
-        if (!skipSpaces(header, &pos))
-            break;
-        if (header.at(pos) != ',')
-            return std::nullopt;
-        ++pos;
-    }
-    return params;
-}
 
 std::optional<QByteArray> OAuthVerifier::sign(const QByteArray &method, const QString &url,
     const FormParams &params, const QByteArray &consumerSecret, const QByteArray &tokenSecret)
@@ -120,7 +85,7 @@ OAuthVerifier::Outcome OAuthVerifier::verify(
         outcome.error = QStringLiteral("Authorization required");
         return outcome;
     }
-    const auto header = parseAuthorization(request.authorization);
+    const auto header = parseAuthorizationHeader(request.authorization);
     if (!header) {
         outcome.error = QStringLiteral("Invalid OAuth Authorization header");
         return outcome;

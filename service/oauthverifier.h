@@ -49,9 +49,6 @@ public:
     Outcome verify(const Request &request, Token tokenRule, qint64 now,
         const TokenLookup &requestTokens = {}) const;
 
-    // Decoded name/value pairs of an "OAuth ..." header; nullopt when it is not one.
-    static std::optional<FormParams> parseAuthorization(const QByteArray &header);
-
     // Base64 HMAC-SHA1 over the RFC 5849 base string of decoded parameters.
     static std::optional<QByteArray> sign(const QByteArray &method, const QString &url,
         const FormParams &params, const QByteArray &consumerSecret, const QByteArray &tokenSecret);
