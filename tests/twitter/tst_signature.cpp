@@ -1,11 +1,14 @@
 // The signer against independent implementations: python3-oauthlib for every
 // request (edge cases and seeded random requests), Qt's QOAuth1Signature for
 // those whose names Qt sorts the standard way.
+#include "twitter/selftestvectors.h"
 #include "twitter/signature.h"
+#include "twitter/twitter_core.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageAuthenticationCode>
 #include <QOAuth1Signature>
 #include <QProcess>
 #include <QRegularExpression>
@@ -82,6 +85,8 @@ private Q_SLOTS:
     void matchesOracle();
     void nonces();
     void nonceAfterFork();
+    void selfTestVectors_data();
+    void selfTestVectors();
 
 private:
     QJsonArray m_cases;
@@ -186,6 +191,82 @@ void TestSignature::nonceAfterFork()
     QCOMPARE(got, 45);
     s.newNonce();
     QVERIFY(s.oauth_nonce != QLatin1String(buffer, got));
+}
+
+// The plug-in's built-in self-tests compare our signer with constants: the
+// constants must be what Qt's own signer makes of the same requests, and the
+// self-tests must pass.
+void TestSignature::selfTestVectors_data()
+{
+    QTest::addColumn<QString>("consumerSecret");
+    QTest::addColumn<QString>("tokenSecret");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QVariantMap>("params");
+    QTest::addColumn<QString>("baseString");
+    QTest::addColumn<QString>("signature");
+    QTest::addColumn<int>("selfTest");
+    const auto oauth = [](const auto &v) {
+        return QVariantMap { { u"oauth_consumer_key"_qs, QString::fromLatin1(v.consumerKey) },
+            { u"oauth_nonce"_qs, QString::fromLatin1(v.nonce) },
+            { u"oauth_signature_method"_qs, u"HMAC-SHA1"_qs },
+            { u"oauth_timestamp"_qs, QString::fromLatin1(v.timestamp) },
+            { u"oauth_version"_qs, u"1.0"_qs } };
+    };
+    const auto login = [&](const char *name, const SelfTestVectors::LoginVector &v, int test) {
+        QVariantMap params = oauth(v);
+        params.insert(u"x_auth_mode"_qs, QString::fromLatin1(v.xAuthMode));
+        params.insert(u"x_auth_password"_qs, QString::fromUtf8(v.password));
+        params.insert(u"x_auth_username"_qs, QString::fromUtf8(v.userName));
+        QTest::newRow(name) << QString::fromLatin1(v.consumerSecret) << QString()
+                            << QString::fromLatin1(v.url) << params
+                            << QString::fromLatin1(v.baseString) << QString::fromLatin1(v.signature)
+                            << test;
+    };
+    login("sign-in, escaped password", SelfTestVectors::signatureTest1, 1);
+    login("sign-in, plain password", SelfTestVectors::signatureTest2, 2);
+    const SelfTestVectors::TweetVector &v = SelfTestVectors::signatureTweetTest;
+    QVariantMap params = oauth(v);
+    params.insert(u"oauth_token"_qs, QString::fromLatin1(v.token));
+    params.insert(u"status"_qs, QString::fromUtf8(v.status));
+    QTest::newRow("status update")
+        << QString::fromLatin1(v.consumerSecret) << QString::fromLatin1(v.tokenSecret)
+        << QString::fromLatin1(v.url) << params << QString::fromLatin1(v.baseString)
+        << QString::fromLatin1(v.signature) << 3;
+}
+
+void TestSignature::selfTestVectors()
+{
+    QFETCH(QString, consumerSecret);
+    QFETCH(QString, tokenSecret);
+    QFETCH(QString, url);
+    QFETCH(QVariantMap, params);
+    QFETCH(QString, baseString);
+    QFETCH(QString, signature);
+    QFETCH(int, selfTest);
+    QMultiMap<QString, QVariant> parameters;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        parameters.insert(it.key(), it.value());
+    const QOAuth1Signature qt(QUrl(url), consumerSecret, tokenSecret,
+        QOAuth1Signature::HttpRequestMethod::Post, parameters);
+    QCOMPARE(signature, encoded(QString::fromLatin1(qt.hmacSha1().toBase64())));
+    // The base string is the one that signature was made of.
+    const QByteArray key
+        = QUrl::toPercentEncoding(consumerSecret) + '&' + QUrl::toPercentEncoding(tokenSecret);
+    QCOMPARE(signature,
+        encoded(QString::fromLatin1(
+            QMessageAuthenticationCode::hash(baseString.toUtf8(), key, QCryptographicHash::Sha1)
+                .toBase64())));
+
+    struct SelfTests : Twitter_core
+    {
+        using Twitter_core::signatureTest1;
+        using Twitter_core::signatureTest2;
+        using Twitter_core::Twitter_core;
+    } client(nullptr, 0);
+    const bool passed = selfTest == 1 ? client.signatureTest1(0)
+        : selfTest == 2               ? client.signatureTest2(0)
+                                      : client.signatureTweetTest(0);
+    QVERIFY(passed);
 }
 
 QTEST_GUILESS_MAIN(TestSignature)
