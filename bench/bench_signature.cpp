@@ -42,13 +42,25 @@ void prepare(Signature &s)
     s.addParam(QStringLiteral("status"), typicalStatus());
 }
 
-void BM_Floor(benchmark::State &state)
+// The finished base string of the typical update and the key it is signed with.
+struct Signed
+{
+    QByteArray base;
+    QByteArray key;
+};
+
+Signed signedUpdate()
 {
     Signature s;
     prepare(s);
     s.createSignature(0);
-    const QByteArray base = s.signatureBaseString.toLatin1();
-    const QByteArray key = s.oauth_consumer_secret.toLatin1() + '&' + tokenSecret.toLatin1();
+    return { s.signatureBaseString.toLatin1(),
+        s.oauth_consumer_secret.toLatin1() + '&' + tokenSecret.toLatin1() };
+}
+
+void BM_Floor(benchmark::State &state)
+{
+    const auto [base, key] = signedUpdate();
     for (auto _ : state)
         benchmark::DoNotOptimize(
             QMessageAuthenticationCode::hash(base, key, QCryptographicHash::Sha1));
@@ -58,11 +70,7 @@ void BM_Floor(benchmark::State &state)
 // signer keeps it: the stricter floor.
 void BM_FloorKeyKept(benchmark::State &state)
 {
-    Signature s;
-    prepare(s);
-    s.createSignature(0);
-    const QByteArray base = s.signatureBaseString.toLatin1();
-    const QByteArray key = s.oauth_consumer_secret.toLatin1() + '&' + tokenSecret.toLatin1();
+    const auto [base, key] = signedUpdate();
     QMessageAuthenticationCode mac(QCryptographicHash::Sha1, key);
     for (auto _ : state) {
         mac.reset();
